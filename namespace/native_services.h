@@ -1,0 +1,143 @@
+// The object manager's native services of ntdll, with the records they fill.
+// Every native declaration of the program lives here; callers get NTSTATUS back
+// and treat exactly 0 as success.
+#pragma once
+
+#include <windows.h>
+#include <winternl.h>
+
+#include <cstddef>
+#include <string>
+
+#include "common/unique_owner.h"
+
+inline constexpr NTSTATUS kStatusSuccess = 0;
+inline constexpr NTSTATUS kStatusBufferOverflow = static_cast<NTSTATUS>(0x80000005);
+inline constexpr NTSTATUS kStatusNoMoreEntries = static_cast<NTSTATUS>(0x8000001A);
+inline constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022);
+inline constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
+inline constexpr NTSTATUS kStatusNoMemory = static_cast<NTSTATUS>(0xC0000017);
+inline constexpr NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106);
+inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+
+inline constexpr ACCESS_MASK kQueryRight = 0x1;  // DIRECTORY_QUERY, SYMBOLIC_LINK_QUERY, *_QUERY_STATE
+inline constexpr ULONG kObjCaseInsensitive = 0x40;
+inline constexpr ULONG kObjPermanent = 0x10;
+
+extern "C" {
+NTSTATUS NTAPI NtOpenSymbolicLinkObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenDirectoryObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenMutant(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenSection(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenEvent(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenSemaphore(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenKey(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtOpenTimer(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtQueryDirectoryObject(HANDLE, PVOID, ULONG, BOOLEAN, BOOLEAN, PULONG, PULONG);
+NTSTATUS NTAPI NtQuerySymbolicLinkObject(HANDLE, PUNICODE_STRING, PULONG);
+NTSTATUS NTAPI NtQuerySemaphore(HANDLE, ULONG, PVOID, ULONG, PULONG);
+NTSTATUS NTAPI NtQueryEvent(HANDLE, ULONG, PVOID, ULONG, PULONG);
+NTSTATUS NTAPI NtQueryMutant(HANDLE, ULONG, PVOID, ULONG, PULONG);
+NTSTATUS NTAPI NtQuerySecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, ULONG, PULONG);
+NTSTATUS NTAPI NtSetSecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
+NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR, ULONG, PULONG, PCWCH, ULONG);
+
+// Creation services: used by the tests and the benchmark to build scratch namespaces.
+NTSTATUS NTAPI NtCreateDirectoryObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PUNICODE_STRING);
+NTSTATUS NTAPI NtCreateEvent(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG, BOOLEAN);
+NTSTATUS NTAPI NtCreateMutant(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, BOOLEAN);
+NTSTATUS NTAPI NtCreateSemaphore(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, LONG, LONG);
+NTSTATUS NTAPI NtCreateTimer(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG);
+NTSTATUS NTAPI NtCreateSection(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PLARGE_INTEGER, ULONG, ULONG, HANDLE);
+NTSTATUS NTAPI NtReleaseMutant(HANDLE, PLONG);
+NTSTATUS NTAPI NtMakeTemporaryObject(HANDLE);
+NTSTATUS NTAPI NtMakePermanentObject(HANDLE);
+}
+
+// The entry record that a single-entry directory query places at the start of
+// its buffer; the characters of both strings lie further on in the same buffer.
+struct DirectoryEntry {
+    UNICODE_STRING name;
+    UNICODE_STRING typeName;
+};
+
+// Class 0 records of the state queries.
+struct SemaphoreInformation {
+    LONG currentCount;
+    LONG maximumCount;
+};
+struct EventInformation {
+    ULONG eventType;  // 0: notification event
+    LONG eventState;  // not 0: signalled
+};
+struct MutantInformation {
+    LONG currentCount;
+    BOOLEAN ownedByCaller;
+    BOOLEAN abandoned;
+    BYTE reserved[2];
+};
+
+static_assert(sizeof(SemaphoreInformation) == 8);
+static_assert(sizeof(EventInformation) == 8);
+static_assert(sizeof(MutantInformation) == 8 && offsetof(MutantInformation, abandoned) == 5);
+static_assert(sizeof(OBJECT_BASIC_INFORMATION) == 56);
+static_assert(offsetof(OBJECT_BASIC_INFORMATION, HandleCount) == 8);
+static_assert(offsetof(OBJECT_BASIC_INFORMATION, CreateTime) == 48);
+// The 32-bit layouts are fixed; the 64-bit ones follow from pointer size.
+static_assert(sizeof(void*) != 4 || sizeof(OBJECT_ATTRIBUTES) == 24);
+static_assert(sizeof(void*) != 4 || sizeof(DirectoryEntry) == 16);
+static_assert(sizeof(DirectoryEntry) == 2 * sizeof(UNICODE_STRING));
+
+namespace native_detail {
+inline void CloseNtHandle(HANDLE handle) noexcept { NtClose(handle); }
+}
+// Owns an object handle; NtClose also closes the handles of CreateFileA.
+using UniqueNtHandle = UniqueOwner<HANDLE, native_detail::CloseNtHandle>;
+
+// A counted UTF-16 string allocated by the ANSI conversion, freed with it.
+class CountedUnicode {
+public:
+    CountedUnicode() noexcept = default;
+    CountedUnicode(const CountedUnicode&) = delete;
+    CountedUnicode& operator=(const CountedUnicode&) = delete;
+    ~CountedUnicode() { Reset(); }
+    UNICODE_STRING* Get() noexcept { return allocated_ ? &text_ : nullptr; }
+    // Converts an ANSI string; on failure nothing is held and nothing will be freed.
+    NTSTATUS AssignAnsi(const char* text) noexcept;
+    void Reset() noexcept;
+
+private:
+    UNICODE_STRING text_{};
+    bool allocated_ = false;
+};
+
+// A NUL-terminated ANSI string allocated by the UTF-16 conversion, freed with it.
+class CountedAnsi {
+public:
+    CountedAnsi() noexcept = default;
+    CountedAnsi(const CountedAnsi&) = delete;
+    CountedAnsi& operator=(const CountedAnsi&) = delete;
+    ~CountedAnsi() { Reset(); }
+    const char* Get() const noexcept { return allocated_ ? text_.Buffer : nullptr; }
+    NTSTATUS AssignUnicode(const UNICODE_STRING& text) noexcept;
+    void Reset() noexcept;
+
+private:
+    ANSI_STRING text_{};
+    bool allocated_ = false;
+};
+
+// Converts counted UTF-16 to ANSI through the ANSI code page, into a reusable string.
+NTSTATUS ConvertToAnsi(const UNICODE_STRING& text, std::string& out);
+
+// Fills object attributes for an absolute, case-insensitive name.
+OBJECT_ATTRIBUTES MakeObjectAttributes(UNICODE_STRING* name, ULONG extraAttributes = 0);
+
+// Counts of the namespace calls the program makes, for tests and benchmarks.
+struct NamespaceCallCounts {
+    long opens;              // typed opens and device-name opens
+    long directoryQueries;   // single-entry directory queries
+    long enumerations;       // directories opened for a walk
+};
+NamespaceCallCounts& NamespaceCounters();

@@ -1,0 +1,67 @@
+#include "namespace/object_opener.h"
+
+#include <string>
+
+namespace {
+
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+ACCESS_MASK RequestedAccess(int typeIndex, ACCESS_MASK desiredAccess, bool wantReadControl) {
+    ACCESS_MASK access = desiredAccess;
+    if (typeIndex == kTypeSymbolicLink || typeIndex == kTypeDirectory) access |= kQueryRight;
+    if (wantReadControl || typeIndex != kTypeDevice) access |= kReadControl;
+    return access;
+}
+
+// Opens "\\.\" followed by the whole path, leading backslash included.
+HANDLE OpenByDeviceName(const char* path, ACCESS_MASK desiredAccess) {
+    std::string deviceName = "\\\\.\\";
+    deviceName += path;
+    ++NamespaceCounters().opens;
+    return CreateFileA(deviceName.c_str(), desiredAccess | kGenericRead, FILE_SHARE_READ, nullptr,
+                       OPEN_EXISTING, 0, nullptr);
+}
+
+}  // namespace
+
+const char* ObjectTypeName(int typeIndex) {
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return nullptr;
+    return ObjectTypeTable[typeIndex].typeName;
+}
+
+NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
+                          bool wantReadControl, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+
+    CountedUnicode name;
+    NTSTATUS status = name.AssignAnsi(path);
+    if (status != kStatusSuccess) return status;  // no service is called with an unset name
+
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+    ACCESS_MASK access = RequestedAccess(typeIndex, desiredAccess, wantReadControl);
+    ++NamespaceCounters().opens;
+    if (typeIndex == kTypeDevice) {
+        IO_STATUS_BLOCK ioStatus{};
+        return NtOpenFile(handle, access, &attributes, &ioStatus, kShareAll, 0);
+    }
+    return ObjectTypeTable[typeIndex].openService(handle, access, &attributes);
+}
+
+OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
+    OpenedObject opened;
+    for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {
+        HANDLE handle = nullptr;
+        if (OpenObjectByType(typeIndex, path, desiredAccess, true, &handle) == kStatusSuccess) {
+            opened.handle.reset(handle);
+            opened.typeIndex = typeIndex;
+            return opened;
+        }
+    }
+    HANDLE device = OpenByDeviceName(path, desiredAccess);
+    if (device != INVALID_HANDLE_VALUE) {
+        opened.handle.reset(device);
+        opened.typeIndex = kTypeDevice;
+    }
+    return opened;
+}

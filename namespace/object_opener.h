@@ -1,0 +1,66 @@
+// Opening an object by its path with the native open service of its type.
+#pragma once
+
+#include <windows.h>
+
+#include "namespace/native_services.h"
+
+// Rows of ObjectTypeTable; the row number is the type index.
+enum ObjectTypeIndex : int {
+    kTypeSymbolicLink = 0,
+    kTypeDirectory = 1,
+    kTypeMutant = 2,
+    kTypeSection = 3,
+    kTypeEvent = 4,
+    kTypeSemaphore = 5,
+    kTypeKey = 6,
+    kTypeTimer = 7,
+    kTypeDevice = 8,
+    kObjectTypeCount = 9,
+    kTypeNotOpened = 9,  // not a row: nothing could be opened
+};
+
+using OpenServiceProc = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+
+struct ObjectTypeRow {
+    const char* typeName;
+    OpenServiceProc openService;  // null for "Device", which is opened with NtOpenFile
+};
+
+// The nine types the program can open, in the order OpenAnyObject tries them.
+inline constexpr ObjectTypeRow ObjectTypeTable[kObjectTypeCount] = {
+    {"SymbolicLink", NtOpenSymbolicLinkObject},
+    {"Directory", NtOpenDirectoryObject},
+    {"Mutant", NtOpenMutant},
+    {"Section", NtOpenSection},
+    {"Event", NtOpenEvent},
+    {"Semaphore", NtOpenSemaphore},
+    {"Key", NtOpenKey},
+    {"Timer", NtOpenTimer},
+    {"Device", nullptr},
+};
+
+inline constexpr ACCESS_MASK kReadControl = 0x20000;
+inline constexpr ACCESS_MASK kWriteDac = 0x40000;
+inline constexpr ACCESS_MASK kWriteOwner = 0x80000;
+inline constexpr ACCESS_MASK kAccessSystemSecurity = 0x1000000;
+inline constexpr ACCESS_MASK kGenericRead = 0x80000000;
+
+// Type name of a row, or null for an index outside the table.
+const char* ObjectTypeName(int typeIndex);
+
+// Opens path as the type of one row. Rows 0 and 1 add their query right, rows
+// 0 to 7 always add READ_CONTROL, row 8 only when wantReadControl is set.
+// Returns the service's status unchanged; on 0 *handle is the caller's.
+NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
+                          bool wantReadControl, HANDLE* handle);
+
+struct OpenedObject {
+    UniqueNtHandle handle;
+    int typeIndex = kTypeNotOpened;
+    explicit operator bool() const { return typeIndex != kTypeNotOpened; }
+};
+
+// Tries every row in table order, then the path's Win32 device name; the first
+// success decides the type. typeIndex kTypeNotOpened means nothing is open.
+OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess);

@@ -1,0 +1,54 @@
+/* Numeric ids shared by the resource script and the program.
+ *
+ * Plain #defines only, so that windres and the C++ compiler read the same
+ * file. Resources loaded by name (menu, accelerators, dialogs, bitmaps, icons,
+ * cursor) keep their string names and have no entry here. */
+#ifndef TARNEL_RES_RESOURCE_IDS_H
+#define TARNEL_RES_RESOURCE_IDS_H
+
+/* Commands of the menu, the toolbar and the accelerators (low word of
+ * WM_COMMAND's wParam). */
+#define CMD_EXIT              110
+#define CMD_LARGE_ICON_VIEW   120
+#define CMD_SMALL_ICON_VIEW   121
+#define CMD_LIST_VIEW         122
+#define CMD_DETAILS_VIEW      123
+#define CMD_UP_ONE_LEVEL      124
+#define CMD_PROPERTIES        125
+#define CMD_REFRESH           126
+#define CMD_ABOUT             130
+#define CMD_HELP              40004
+
+/* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
+ * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */
+#define STR_STATUS_PREFIX     10
+
+/* DETAIL_DLG, the Details page of the object property sheet. */
+#define IDC_DETAIL_NAME            1005  /* the object's full path */
+#define IDC_DETAIL_TYPE            1006  /* the object's type name */
+#define IDC_DETAIL_HANDLES         1008  /* handle count */
+#define IDC_DETAIL_PAGED           1010  /* paged pool charge */
+#define IDC_DETAIL_NONPAGED        1013  /* non-paged pool charge */
+#define IDC_DETAIL_REFERENCES      1019  /* reference count */
+#define IDC_DETAIL_SECTION_VALUE1  1022  /* first value of the type section */
+#define IDC_DETAIL_SECTION_LABEL1  1024  /* first label of the type section */
+#define IDC_DETAIL_SECTION_GROUP   1025  /* group box of the type section; its text is the section's caption */
+#define IDC_DETAIL_PERMANENT       1026  /* check box, checked for a permanent object */
+#define IDC_DETAIL_SECTION_VALUE2  1027  /* second value of the type section */
+#define IDC_DETAIL_SECTION_LABEL2  1028  /* second label of the type section */
+
+/* SECURITY, the Security page of the object property sheet. */
+#define IDC_SECURITY_PERMISSIONS       127  /* button: the permissions editor */
+#define IDC_SECURITY_AUDITING          128  /* button: the auditing editor */
+#define IDC_SECURITY_OWNERSHIP         129  /* button: the ownership editor */
+#define IDC_SECURITY_PERMISSIONS_TEXT  401  /* what the Permissions button does */
+#define IDC_SECURITY_AUDITING_TEXT     402  /* what the Auditing button does */
+#define IDC_SECURITY_OWNERSHIP_TEXT    403  /* what the Ownership button does */
+
+/* The computer shown on the Security page: the first in the Permissions
+ * group, the second in the Auditing and Ownership groups. Both hold the same
+ * picture. */
+#define IDI_SECURITY_COMPUTER_PERMISSIONS  200
+#define IDI_SECURITY_COMPUTER_AUDITING     201
+
+#endif

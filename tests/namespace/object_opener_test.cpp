@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "namespace/object_opener.h"
+#include "support/test_namespace.h"
+
+namespace {
+
+class ObjectOpenerTest : public ::testing::Test {
+protected:
+    ScratchDirectory scratch;
+};
+
+TEST_F(ObjectOpenerTest, EachTypeIsMatchedByItsRow) {
+    ASSERT_TRUE(scratch.Valid());
+    struct Case {
+        std::string path;
+        int expected;
+    };
+    const Case cases[] = {
+        {scratch.AddSymbolicLink("Link", "\\Device\\Null"), kTypeSymbolicLink},
+        {scratch.AddDirectory("Dir"), kTypeDirectory},
+        {scratch.AddMutant("Mutant", false), kTypeMutant},
+        {scratch.AddSection("Section"), kTypeSection},
+        {scratch.AddEvent("Event", true, false), kTypeEvent},
+        {scratch.AddSemaphore("Semaphore", 1, 2), kTypeSemaphore},
+        {"\\REGISTRY", kTypeKey},
+        {scratch.AddTimer("Timer"), kTypeTimer},
+        {"\\Device\\Null", kTypeDevice},
+    };
+    for (const Case& c : cases) {
+        ASSERT_FALSE(c.path.empty());
+        OpenedObject opened = OpenAnyObject(c.path.c_str(), 0);
+        EXPECT_EQ(opened.typeIndex, c.expected) << c.path;
+        EXPECT_TRUE(opened.handle) << c.path;
+        EXPECT_STREQ(ObjectTypeName(opened.typeIndex), ObjectTypeTable[c.expected].typeName);
+    }
+}
+
+TEST_F(ObjectOpenerTest, ObjectNoRowAcceptsGivesNine) {
+    OpenedObject opened = OpenAnyObject("\\ObjectTypes\\Directory", 0);
+    EXPECT_EQ(opened.typeIndex, kTypeNotOpened);
+    EXPECT_FALSE(opened.handle);
+    EXPECT_EQ(OpenAnyObject((scratch.Path() + "\\Missing").c_str(), 0).typeIndex, kTypeNotOpened);
+}
+
+TEST_F(ObjectOpenerTest, PathsOpenCaseInsensitively) {
+    std::string path = scratch.AddEvent("MixedCase", true, false);
+    std::string lower = scratch.Path() + "\\mixedcase";
+    EXPECT_EQ(OpenAnyObject(lower.c_str(), 0).typeIndex, kTypeEvent);
+}
+
+// The granted access of each handle shows what each caller asked for.
+TEST_F(ObjectOpenerTest, AccessRequestedPerRowAndCaller) {
+    std::string directory = scratch.AddDirectory("Dir");
+    std::string link = scratch.AddSymbolicLink("Link", "\\Device\\Null");
+    std::string event = scratch.AddEvent("Event", true, false);
+
+    HANDLE handle = nullptr;
+    ASSERT_EQ(OpenObjectByType(kTypeDirectory, directory.c_str(), 0, false, &handle), kStatusSuccess);
+    EXPECT_EQ(GrantedAccess(handle), 0x20001u);  // the walks' directory open
+    NtClose(handle);
+
+    ASSERT_EQ(OpenObjectByType(kTypeSymbolicLink, link.c_str(), 0, true, &handle), kStatusSuccess);
+    EXPECT_EQ(GrantedAccess(handle), 0x20001u);  // reading a link's target
+    NtClose(handle);
+
+    // Rows 0 to 7 get READ_CONTROL even when the caller does not ask for it.
+    ASSERT_EQ(OpenObjectByType(kTypeEvent, event.c_str(), 0, false, &handle), kStatusSuccess);
+    EXPECT_EQ(GrantedAccess(handle), 0x20000u);
+    NtClose(handle);
+
+    // The Details page and the Security page: caller's access plus READ_CONTROL.
+    OpenedObject opened = OpenAnyObject(event.c_str(), 0);
+    EXPECT_EQ(GrantedAccess(opened.handle.get()), 0x20000u);
+    opened = OpenAnyObject(event.c_str(), kWriteDac);
+    EXPECT_EQ(GrantedAccess(opened.handle.get()), 0x60000u);
+    opened = OpenAnyObject(directory.c_str(), kWriteOwner);
+    EXPECT_EQ(GrantedAccess(opened.handle.get()), 0xA0001u);
+
+    // Row 8 asks for READ_CONTROL only on request.
+    ASSERT_EQ(OpenObjectByType(kTypeDevice, "\\Device\\Null", 0, true, &handle), kStatusSuccess);
+    EXPECT_EQ(GrantedAccess(handle) & kReadControl, kReadControl);
+    NtClose(handle);
+    ASSERT_EQ(OpenObjectByType(kTypeDevice, "\\Device\\Null", 0, false, &handle), kStatusSuccess);
+    EXPECT_EQ(GrantedAccess(handle) & kReadControl, 0u);
+    NtClose(handle);
+}
+
+TEST_F(ObjectOpenerTest, TypedOpenOfAnotherTypeFails) {
+    std::string event = scratch.AddEvent("Event", true, false);
+    HANDLE handle = nullptr;
+    EXPECT_NE(OpenObjectByType(kTypeDirectory, event.c_str(), 0, false, &handle), kStatusSuccess);
+    EXPECT_EQ(handle, nullptr);
+    EXPECT_NE(OpenObjectByType(kObjectTypeCount, event.c_str(), 0, false, &handle), kStatusSuccess);
+}
+
+TEST_F(ObjectOpenerTest, OpensAreCounted) {
+    std::string event = scratch.AddEvent("Event", true, false);
+    long before = NamespaceCounters().opens;
+    OpenedObject opened = OpenAnyObject(event.c_str(), 0);
+    // SymbolicLink, Directory, Mutant, Section are tried before Event.
+    EXPECT_EQ(NamespaceCounters().opens - before, kTypeEvent + 1);
+}
+
+}  // namespace

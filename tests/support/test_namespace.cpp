@@ -1,0 +1,107 @@
+#include "support/test_namespace.h"
+
+#include <atomic>
+
+namespace {
+std::atomic<int> ScratchCounter{0};
+constexpr ACCESS_MASK kAllAccess = 0x001F0000 | 0xFFFF;
+}  // namespace
+
+NamedAttributes::NamedAttributes(const std::string& path) {
+    wide_.assign(path.begin(), path.end());
+    name_.Buffer = wide_.data();
+    name_.Length = static_cast<USHORT>(wide_.size() * sizeof(wchar_t));
+    name_.MaximumLength = name_.Length;
+    attributes_ = MakeObjectAttributes(&name_);
+}
+
+ScratchDirectory::ScratchDirectory() {
+    path_ = "\\BaseNamedObjects\\TarnelTest-" + std::to_string(GetCurrentProcessId()) + "-" +
+            std::to_string(ScratchCounter++);
+    NamedAttributes attributes(path_);
+    HANDLE handle = nullptr;
+    valid_ = NtCreateDirectoryObject(&handle, kAllAccess, attributes.Get()) == kStatusSuccess;
+    if (valid_) directory_.reset(handle);
+}
+
+std::string ScratchDirectory::PathOf(const std::string& relative) const { return path_ + "\\" + relative; }
+
+std::string ScratchDirectory::Remember(const std::string& fullPath, NTSTATUS status, HANDLE handle) {
+    if (status != kStatusSuccess) return {};
+    handles_.emplace_back(handle);
+    names_.push_back(fullPath);
+    return fullPath;
+}
+
+std::string ScratchDirectory::AddDirectory(const std::string& relative) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateDirectoryObject(&handle, kAllAccess, attributes.Get()), handle);
+}
+
+std::string ScratchDirectory::AddSymbolicLink(const std::string& relative, const std::string& target) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    std::wstring wideTarget(target.begin(), target.end());
+    UNICODE_STRING targetName{static_cast<USHORT>(wideTarget.size() * 2), static_cast<USHORT>(wideTarget.size() * 2),
+                              wideTarget.data()};
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateSymbolicLinkObject(&handle, kAllAccess, attributes.Get(), &targetName), handle);
+}
+
+std::string ScratchDirectory::AddEvent(const std::string& relative, bool notification, bool signalled) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    // Event type 0 is a notification event, 1 a synchronization event.
+    return Remember(full, NtCreateEvent(&handle, kAllAccess, attributes.Get(), notification ? 0 : 1, signalled),
+                    handle);
+}
+
+std::string ScratchDirectory::AddMutant(const std::string& relative, bool ownedByThisThread) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateMutant(&handle, kAllAccess, attributes.Get(), ownedByThisThread), handle);
+}
+
+std::string ScratchDirectory::AddSemaphore(const std::string& relative, LONG count, LONG limit) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateSemaphore(&handle, kAllAccess, attributes.Get(), count, limit), handle);
+}
+
+std::string ScratchDirectory::AddTimer(const std::string& relative) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateTimer(&handle, kAllAccess, attributes.Get(), 0), handle);
+}
+
+std::string ScratchDirectory::AddSection(const std::string& relative) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    HANDLE handle = nullptr;
+    LARGE_INTEGER size{};
+    size.QuadPart = 4096;
+    return Remember(full,
+                    NtCreateSection(&handle, kAllAccess, attributes.Get(), &size, PAGE_READWRITE, SEC_COMMIT, nullptr),
+                    handle);
+}
+
+void ScratchDirectory::Remove(const std::string& fullPath) {
+    for (std::size_t i = 0; i < names_.size(); ++i) {
+        if (names_[i] == fullPath) {
+            handles_[i].reset();
+            return;
+        }
+    }
+}
+
+ACCESS_MASK GrantedAccess(HANDLE handle) {
+    OBJECT_BASIC_INFORMATION basic{};
+    if (NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr) != kStatusSuccess) return 0;
+    return basic.GrantedAccess;
+}

@@ -1,0 +1,63 @@
+// Scratch namespaces for tests: a directory of the test's own under
+// \BaseNamedObjects, filled with real objects that vanish with their handles.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "namespace/native_services.h"
+
+class ScratchDirectory {
+public:
+    // Creates \BaseNamedObjects\TarnelTest-<process>-<n>; the directory goes away with the record.
+    ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    const std::string& Path() const { return path_; }
+    bool Valid() const { return valid_; }
+    // Full path of a name relative to this directory ("a\\b" for nested names).
+    std::string PathOf(const std::string& relative) const;
+
+    // Each creator returns the full path, or an empty string when the platform refused.
+    std::string AddDirectory(const std::string& relative);
+    std::string AddSymbolicLink(const std::string& relative, const std::string& target);
+    std::string AddEvent(const std::string& relative, bool notification, bool signalled);
+    std::string AddMutant(const std::string& relative, bool ownedByThisThread);
+    std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
+    std::string AddTimer(const std::string& relative);
+    std::string AddSection(const std::string& relative);
+    // Keeps an extra object alive for as long as this directory.
+    void Keep(HANDLE handle) {
+        names_.emplace_back();
+        handles_.emplace_back(handle);
+    }
+    // Closes the handle that keeps an object alive, so that it vanishes.
+    void Remove(const std::string& fullPath);
+
+private:
+    std::string Remember(const std::string& fullPath, NTSTATUS status, HANDLE handle);
+
+    std::string path_;
+    bool valid_ = false;
+    UniqueNtHandle directory_;  // destroyed last, after the objects in it
+    std::vector<std::string> names_;
+    std::vector<UniqueNtHandle> handles_;
+};
+
+// Object attributes with a name that lives as long as the record.
+class NamedAttributes {
+public:
+    explicit NamedAttributes(const std::string& path);
+    OBJECT_ATTRIBUTES* Get() { return &attributes_; }
+
+private:
+    std::wstring wide_;
+    UNICODE_STRING name_{};
+    OBJECT_ATTRIBUTES attributes_{};
+};
+
+// The access granted to a handle, from its basic information.
+ACCESS_MASK GrantedAccess(HANDLE handle);
