@@ -52,7 +52,6 @@ NTSTATUS NTAPI NtCreateTimer(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG);
 NTSTATUS NTAPI NtCreateSection(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PLARGE_INTEGER, ULONG, ULONG, HANDLE);
 NTSTATUS NTAPI NtReleaseMutant(HANDLE, PLONG);
 NTSTATUS NTAPI NtMakeTemporaryObject(HANDLE);
-NTSTATUS NTAPI NtMakePermanentObject(HANDLE);
 }
 
 // The entry record that a single-entry directory query places at the start of

@@ -33,7 +33,8 @@ TypeInfoSection UnknownSection(const char* caption, const char* firstLabel, cons
 
 TypeInfoSection SymbolicLinkSection(HANDLE handle, const OBJECT_BASIC_INFORMATION* basic) {
     TypeInfoSection section = UnknownSection("Symbolic Link Info", "Creation Time:", "Link:");
-    if (basic != nullptr) {
+    // A creation time of 0 means the platform does not keep one for links.
+    if (basic != nullptr && basic->CreateTime.QuadPart != 0) {
         FILETIME utc{basic->CreateTime.LowPart, static_cast<DWORD>(basic->CreateTime.HighPart)};
         FILETIME local{};
         SYSTEMTIME time{};
@@ -69,7 +70,8 @@ TypeInfoSection MutantSection(HANDLE handle, const char* path) {
     TypeInfoSection section = UnknownSection("Mutant Info", "Held:", "Abandoned:");
     MutantInformation state{};
     if (QueryState<MutantInformation, NtQueryMutant>(handle, kTypeMutant, path, state)) {
-        section.firstValue = state.currentCount != 0 ? kTrue : kFalse;
+        // A free mutant counts 1; each acquisition by its owner lowers the count.
+        section.firstValue = state.currentCount <= 0 ? kTrue : kFalse;
         section.secondValue = state.abandoned != 0 ? kTrue : kFalse;
     }
     return section;

@@ -4,8 +4,48 @@
 
 #include <windows.h>
 
+#include <type_traits>
+
+#include "properties/acl_editor_interface.h"
+
 // Enables the security and take-ownership privileges in the process token.
 void EnableSecurityPrivileges();
 
 // Loads acledit.dll and looks up the three editor entry points.
 void BindAclEditor();
+
+// Size of each descriptor buffer an editor works on.
+inline constexpr DWORD kSecurityDescriptorBufferSize = 8192;
+
+// Which editor a context belongs to.
+enum SecurityEditorKind : ULONG {
+    kPermissionsEditor = 0,
+    kAuditingEditor = 1,
+    kOwnershipEditor = 2,
+};
+
+// Handed to each editor as its callback context and given back to
+// ApplySecurityCallback, which writes through it.
+struct SecurityEditorContext {
+    ULONG kind;                      // SecurityEditorKind
+    const char* path;                // the object's path
+    PSECURITY_DESCRIPTOR descriptor;  // the kSecurityDescriptorBufferSize-byte buffer the editor was given
+    bool* descriptorValid;           // true while that buffer holds a descriptor read from the object
+};
+
+// The editor's entry points; each is null when acledit.dll or its export is missing.
+struct AclEditorEntryPoints {
+    SedDiscretionaryAclEditorProc discretionaryAclEditor;
+    SedSystemAclEditorProc systemAclEditor;
+    SedTakeOwnershipProc takeOwnership;
+};
+extern AclEditorEntryPoints AclEditor;
+
+// Writes the changed part of descriptor to the object named by the context and
+// reads the object's descriptor back into the context's buffer. Reports a
+// failure itself; the editor always gets status 1 and result 0.
+DWORD WINAPI ApplySecurityCallback(HWND parent, HINSTANCE instance, ULONG_PTR callbackContext,
+                                   PSECURITY_DESCRIPTOR descriptor, PSECURITY_DESCRIPTOR newObjectDescriptor,
+                                   BOOLEAN applyToSubcontainers, BOOLEAN applyToSubobjects,
+                                   LPDWORD statusReturn);
+static_assert(std::is_same_v<decltype(&ApplySecurityCallback), SedApplyCallback>);

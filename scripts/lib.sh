@@ -59,6 +59,10 @@ start_wine() {
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "Creating Wine prefix $WINEPREFIX"
         "$WINE64" wineboot --init >/dev/null 2>&1
+        # A crashing program ends at once instead of waiting in the debugger.
+        local aedebug='HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug'
+        "$WINE64" reg add "$aedebug" /v Debugger /t REG_SZ /d "no-debugger.exe" /f >/dev/null 2>&1
+        "$WINE64" reg add "$aedebug" /v Auto /t REG_SZ /d 1 /f >/dev/null 2>&1
     fi
     # A persistent server saves a Wine start-up per test program.
     wineserver -p >/dev/null 2>&1 || true

@@ -1,6 +1,14 @@
 #include <windows.h>
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
-    MessageBoxA(nullptr, "Tarnel: the main window is not built yet.", "Tarnel", MB_OK);
-    return 0;
+#include "properties/security_apply.h"
+#include "shell/startup.h"
+
+// The command line and the previous instance play no part.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    EnableSecurityPrivileges();
+    BindAclEditor();
+    HACCEL accelerators = LoadAcceleratorsA(instance, "ACCELERATORS");
+    if (!RegisterWindowClasses(instance)) return 0;
+    if (!CreateMainWindow(instance, showCommand)) return 0;
+    return RunMessageLoop(accelerators);
 }

@@ -26,7 +26,7 @@ ScratchDirectory::ScratchDirectory() {
 
 std::string ScratchDirectory::PathOf(const std::string& relative) const { return path_ + "\\" + relative; }
 
-std::string ScratchDirectory::Remember(const std::string& fullPath, NTSTATUS status, HANDLE handle) {
+std::string ScratchDirectory::Remember(const std::string& fullPath, NTSTATUS status, const HANDLE& handle) {
     if (status != kStatusSuccess) return {};
     handles_.emplace_back(handle);
     names_.push_back(fullPath);
@@ -48,6 +48,22 @@ std::string ScratchDirectory::AddSymbolicLink(const std::string& relative, const
                               wideTarget.data()};
     HANDLE handle = nullptr;
     return Remember(full, NtCreateSymbolicLinkObject(&handle, kAllAccess, attributes.Get(), &targetName), handle);
+}
+
+std::string ScratchDirectory::AddLockedSymbolicLink(const std::string& relative, const std::string& target) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    SECURITY_DESCRIPTOR descriptor{};
+    ACL emptyAcl{};
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE);
+    attributes.Get()->SecurityDescriptor = &descriptor;
+    std::wstring wideTarget(target.begin(), target.end());
+    UNICODE_STRING targetName{static_cast<USHORT>(wideTarget.size() * 2), static_cast<USHORT>(wideTarget.size() * 2),
+                              wideTarget.data()};
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateSymbolicLinkObject(&handle, 0, attributes.Get(), &targetName), handle);
 }
 
 std::string ScratchDirectory::AddEvent(const std::string& relative, bool notification, bool signalled) {

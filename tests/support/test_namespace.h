@@ -24,6 +24,8 @@ public:
     // Each creator returns the full path, or an empty string when the platform refused.
     std::string AddDirectory(const std::string& relative);
     std::string AddSymbolicLink(const std::string& relative, const std::string& target);
+    // A link whose descriptor grants nobody anything, so no one can open it.
+    std::string AddLockedSymbolicLink(const std::string& relative, const std::string& target);
     std::string AddEvent(const std::string& relative, bool notification, bool signalled);
     std::string AddMutant(const std::string& relative, bool ownedByThisThread);
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
@@ -38,7 +40,8 @@ public:
     void Remove(const std::string& fullPath);
 
 private:
-    std::string Remember(const std::string& fullPath, NTSTATUS status, HANDLE handle);
+    // Takes the handle by reference: it is read only after the create call filled it.
+    std::string Remember(const std::string& fullPath, NTSTATUS status, const HANDLE& handle);
 
     std::string path_;
     bool valid_ = false;

@@ -1,0 +1,96 @@
+#include "properties/security_apply.h"
+
+#include <iterator>
+
+#include "namespace/object_opener.h"
+#include "platform/object_security.h"
+
+AclEditorEntryPoints AclEditor = {};
+
+namespace {
+
+constexpr const char* kSecurityPrivileges[] = {"SeSecurityPrivilege", "SeTakeOwnershipPrivilege"};
+
+// TOKEN_PRIVILEGES with room for every privilege above.
+struct PrivilegeRequest {
+    DWORD PrivilegeCount;
+    LUID_AND_ATTRIBUTES Privileges[std::size(kSecurityPrivileges)];
+};
+
+constexpr char kEditorLibrary[] = "acledit.dll";
+constexpr char kModifyFailed[] = "Unable to modify the object's Security Information.";
+
+// What each editor kind opens the object with and writes back.
+struct ApplySettings {
+    ACCESS_MASK desiredAccess;
+    SECURITY_INFORMATION written;
+};
+constexpr ApplySettings kApplySettings[] = {
+    {kWriteDac, DACL_SECURITY_INFORMATION},                 // permissions
+    {kAccessSystemSecurity, SACL_SECURITY_INFORMATION},     // auditing
+    {kWriteOwner, OWNER_SECURITY_INFORMATION},              // ownership
+};
+
+// GetProcAddress gives a generic function address; the caller names its type.
+template <typename Proc>
+Proc LookUpEntryPoint(HMODULE module, const char* name) {
+    if (module == nullptr) return nullptr;
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+void ShowApplyFailure() { MessageBoxA(nullptr, kModifyFailed, "Tarnel", MB_OK | MB_ICONERROR); }
+
+// Writes one part of the descriptor and reads the object's descriptor back
+// into the context's buffer. False when the write failed.
+bool WriteAndReadBack(const SecurityEditorContext& context, HANDLE object, PSECURITY_DESCRIPTOR descriptor) {
+    SECURITY_INFORMATION information = kApplySettings[context.kind].written;
+    if (!WriteObjectSecurity(object, &information, descriptor)) return false;
+
+    information |= OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION;
+    if (context.kind == kOwnershipEditor) information |= DACL_SECURITY_INFORMATION;
+    DWORD lengthNeeded = 0;
+    *context.descriptorValid = ReadObjectSecurity(object, &information, context.descriptor,
+                                                  kSecurityDescriptorBufferSize, &lengthNeeded);
+    return true;
+}
+
+}  // namespace
+
+void EnableSecurityPrivileges() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES, &token)) return;
+    UniqueWin32Handle tokenOwner(token);
+
+    PrivilegeRequest request = {};
+    for (const char* name : kSecurityPrivileges) {
+        LUID_AND_ATTRIBUTES& entry = request.Privileges[request.PrivilegeCount];
+        if (!LookupPrivilegeValueA(nullptr, name, &entry.Luid)) break;  // later names are not tried
+        entry.Attributes = SE_PRIVILEGE_ENABLED;
+        ++request.PrivilegeCount;
+    }
+    // A privilege the user does not hold simply stays disabled.
+    AdjustTokenPrivileges(token, FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&request), 0, nullptr, nullptr);
+}
+
+void BindAclEditor() {
+    // The library stays loaded for the whole run, so its handle is not kept.
+    AclEditor.discretionaryAclEditor =
+        LookUpEntryPoint<SedDiscretionaryAclEditorProc>(LoadLibraryA(kEditorLibrary), "SedDiscretionaryAclEditor");
+    AclEditor.systemAclEditor =
+        LookUpEntryPoint<SedSystemAclEditorProc>(GetModuleHandleA(kEditorLibrary), "SedSystemAclEditor");
+    AclEditor.takeOwnership =
+        LookUpEntryPoint<SedTakeOwnershipProc>(GetModuleHandleA(kEditorLibrary), "SedTakeOwnership");
+}
+
+DWORD WINAPI ApplySecurityCallback(HWND, HINSTANCE, ULONG_PTR callbackContext, PSECURITY_DESCRIPTOR descriptor,
+                                   PSECURITY_DESCRIPTOR, BOOLEAN, BOOLEAN, LPDWORD statusReturn) {
+    const auto* context = reinterpret_cast<const SecurityEditorContext*>(callbackContext);
+    bool written = false;
+    if (context != nullptr && context->kind < std::size(kApplySettings)) {
+        OpenedObject object = OpenAnyObject(context->path, kApplySettings[context->kind].desiredAccess);
+        if (object) written = WriteAndReadBack(*context, object.handle.get(), descriptor);
+    }
+    if (!written) ShowApplyFailure();
+    if (statusReturn != nullptr) *statusReturn = kSedStatusModified;
+    return 0;
+}

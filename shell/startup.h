@@ -1,0 +1,16 @@
+// Start-up: the window classes, the main window and the message loop.
+#pragma once
+
+#include <windows.h>
+
+// Background of both window classes; deleted when the main window is destroyed.
+extern HBRUSH BackgroundBrush;
+
+// Registers "TarnelWClass" and "ZezidSplitterWClass"; 1 when both are registered.
+int RegisterWindowClasses(HINSTANCE instance);
+
+// Reads the settings, creates the main window and shows it; 1 when it exists.
+int CreateMainWindow(HINSTANCE instance, int showCommand);
+
+// Runs the loop until the quit request; its wParam is the result.
+int RunMessageLoop(HACCEL accelerators);

@@ -1,0 +1,233 @@
+#include "views/object_list.h"
+
+#include <cstring>
+
+#include "common/path_block.h"
+#include "properties/object_properties.h"
+#include "shell/app_context.h"
+#include "views/namespace_tree.h"
+
+// Row order decides the order of the icons in the image lists and of the lookup.
+TypeIconRow TypeIconTable[kTypeIconCount] = {
+    {"", "OBJECT_UNK_ICON", 0},
+    {"Key", "OBJECT_KEY_ICON", 0},
+    {"Port", "OBJECT_PORT_ICON", 0},
+    {"Device", "OBJECT_DEVICE_ICON", 0},
+    {"Event", "OBJECT_EVENT_ICON", 0},
+    {"SymbolicLink", "OBJECT_SYMLINK_ICON", 0},
+    {"Section", "OBJECT_SECTION_ICON", 0},
+    {"Driver", "OBJECT_DRIVER_ICON", 0},
+    {"Directory", "OBJECT_DIR_ICON", 0},
+    {"Mutant", "OBJECT_MUTANT_ICON", 0},
+    {"WindowStation", "OBJECT_WINDOWSTATION_ICON", 0},
+    {"Semaphore", "OBJECT_SEMAPHORE_ICON", 0},
+    {"Timer", "OBJECT_TIMER_ICON", 0},
+};
+
+HIMAGELIST SmallImageList = nullptr;
+HIMAGELIST LargeImageList = nullptr;
+LONG ListViewStyle = LVS_REPORT;
+
+namespace {
+
+constexpr int kPaneTop = 27;
+constexpr int kListBottomMargin = 42;
+constexpr DWORD kListStyle = WS_CHILD | WS_VISIBLE | WS_BORDER |
+                             LVS_AUTOARRANGE;  // 0x100; no LVS_SHAREIMAGELISTS: the list owns its image lists
+static_assert(kListStyle == 0x50800100);
+
+constexpr const char* kColumnTitles[] = {"Name", "Type", "SymLink"};
+
+struct ViewCommandRow {
+    WORD command;
+    LONG viewType;
+};
+constexpr ViewCommandRow kViewCommands[] = {
+    {120, LVS_ICON},       // "&Large Icon View"
+    {121, LVS_SMALLICON},  // "&Small Icon View"
+    {122, LVS_LIST},       // "List &View"
+    {123, LVS_REPORT},     // "&Details View"
+};
+
+void LoadTypeIcons(HINSTANCE instance) {
+    for (TypeIconRow& row : TypeIconTable) {
+        HICON icon = LoadIconA(instance, row.iconName);
+        int smallIndex = ImageList_ReplaceIcon(SmallImageList, -1, icon);
+        int largeIndex = ImageList_ReplaceIcon(LargeImageList, -1, icon);
+        row.imageIndex = smallIndex != -1 && smallIndex == largeIndex ? smallIndex : 0;
+    }
+}
+
+bool InsertColumns(HWND list, int width) {
+    for (int position = 0; position < 3; ++position) {
+        LVCOLUMNA column{};
+        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        column.fmt = LVCFMT_LEFT;
+        column.cx = static_cast<int>(static_cast<unsigned>(width) / 3u + 1u);
+        column.pszText = const_cast<char*>(kColumnTitles[position]);
+        column.iSubItem = position;
+        if (SendMessageA(list, LVM_INSERTCOLUMNA, position, reinterpret_cast<LPARAM>(&column)) == -1) return false;
+    }
+    return true;
+}
+
+// Cuts text at its first TAB; the rest after the TAB, or null when there is none.
+char* CutAtTab(char* text) {
+    char* tab = std::strchr(text, '\t');
+    if (tab == nullptr) return nullptr;
+    *tab = '\0';
+    return tab + 1;
+}
+
+void SetRowField(HWND list, int position, int subItem, char* text) {
+    LVITEMA item{};
+    item.iSubItem = subItem;
+    item.pszText = text;
+    SendMessageA(list, LVM_SETITEMTEXTA, position, reinterpret_cast<LPARAM>(&item));
+}
+
+enum class RowHit { kNoPosition, kNotOnRow, kUnreadable, kFound };
+
+// The row under the position of the message being handled, and its path.
+RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
+    DWORD position = GetMessagePos();
+    POINT point{LOWORD(position), HIWORD(position)};
+    if (!ScreenToClient(list, &point)) return RowHit::kNoPosition;
+
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    if ((hit.flags & LVHT_ONITEM) == 0 || hit.iItem < 0) return RowHit::kNotOnRow;
+
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = hit.iItem;
+    if (!SendMessageA(notifier, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return RowHit::kUnreadable;
+    *path = reinterpret_cast<char*>(item.lParam);
+    return RowHit::kFound;
+}
+
+// A directory the tree holds is shown by selecting it there; any other row
+// opens the property sheet.
+int OnRowDoubleClicked(HWND list, HWND tree, const NMHDR* header, HINSTANCE instance, const char** selectedPath) {
+    char* path = nullptr;
+    if (FindClickedRow(list, header->hwndFrom, &path) != RowHit::kFound) return 0;
+    if (HTREEITEM item = FindTreeItemByPath(tree, nullptr, path)) {
+        // The selection refills the list and frees this row's path: touch nothing after it.
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        return 0;
+    }
+    *selectedPath = path;
+    ShowObjectProperties(list, instance, path);
+    return 1;
+}
+
+int OnRowClicked(HWND list, const NMHDR* header, const char** selectedPath) {
+    char* path = nullptr;
+    switch (FindClickedRow(list, header->hwndFrom, &path)) {
+        case RowHit::kFound:
+            *selectedPath = path;
+            return 1;
+        case RowHit::kNotOnRow:
+            return 1;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+HWND CreateObjectList(HWND parent, HINSTANCE instance) {
+    RECT client;
+    GetClientRect(parent, &client);
+    const int width = client.right - client.left;
+    const int height = client.bottom - client.top;
+    const int quarter = width / 4;
+
+    // Only the type bits of a stored style count, so no other list style can creep in.
+    ListViewStyle &= LVS_TYPEMASK;
+    HWND list = CreateWindowExA(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", static_cast<DWORD>(ListViewStyle) | kListStyle,
+                                quarter, kPaneTop, width - quarter, height - kListBottomMargin, parent,
+                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(kObjectListId)), instance, nullptr);
+    if (list == nullptr) return nullptr;
+
+    SmallImageList = ImageList_Create(16, 16, ILC_MASK, 1, 0);
+    LargeImageList = ImageList_Create(32, 32, ILC_MASK, 1, 0);
+    LoadTypeIcons(instance);
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SmallImageList));
+    SendMessageA(list, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(LargeImageList));
+
+    if (!InsertColumns(list, width - quarter)) return nullptr;
+    return list;
+}
+
+int LookupTypeImage(const char* typeName) {
+    for (const TypeIconRow& row : TypeIconTable) {
+        if (std::strcmp(row.typeName, typeName) == 0) return row.imageIndex;
+    }
+    return 0;
+}
+
+bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, char* path) {
+    char* fields = CutAtTab(rowText);
+
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM | LVIF_STATE;
+    item.iItem = position;
+    item.pszText = rowText;
+    item.cchTextMax = lstrlenA(rowText);
+    item.iImage = LookupTypeImage(typeName);
+    item.lParam = reinterpret_cast<LPARAM>(path);
+    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) == -1) return false;
+
+    // Type and SymLink; a fourth field and any later one are not shown.
+    for (int subItem = 1; subItem <= 2 && fields != nullptr; ++subItem) {
+        char* field = fields;
+        fields = CutAtTab(field);
+        SetRowField(list, position, subItem, field);
+    }
+    return true;
+}
+
+bool DeleteObjectRow(HWND list, int index) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = index;
+    if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
+        auto* path = reinterpret_cast<char*>(item.lParam);
+        // A deleted row's path must not stay picked.
+        if (AppContext.SelectedPath == path) AppContext.SelectedPath = nullptr;
+        FreePathBlock(path);
+    }
+    return SendMessageA(list, LVM_DELETEITEM, index, 0) != 0;
+}
+
+void DeleteAllObjectRows(HWND list) {
+    while (DeleteObjectRow(list, 0)) {
+    }
+}
+
+void SetListViewStyle(HWND list, WPARAM command) {
+    for (const ViewCommandRow& row : kViewCommands) {
+        if (row.command != LOWORD(command)) continue;
+        LONG style = GetWindowLongA(list, GWL_STYLE);
+        ListViewStyle = row.viewType;
+        if ((style & LVS_TYPEMASK) != row.viewType) {
+            SetWindowLongA(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | row.viewType);
+        }
+        return;
+    }
+}
+
+int HandleListNotify(HWND list, HWND tree, int controlId, const NMHDR* header, HINSTANCE instance,
+                     const char** selectedPath) {
+    if (controlId != kObjectListId) return 0;
+    switch (header->code) {
+        case NM_DBLCLK:
+            return OnRowDoubleClicked(list, tree, header, instance, selectedPath);
+        case NM_CLICK:
+            return OnRowClicked(list, header, selectedPath);
+        default:
+            return 0;
+    }
+}
