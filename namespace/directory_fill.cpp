@@ -24,9 +24,13 @@ void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path) {
 }
 
 void FillObjectList(HWND list, const char* path) {
+    // Each insert would otherwise repaint the list; a refill already has
+    // redrawing off, and turning it on again at the end does no harm there.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     std::vector<const char*> rowPaths = WalkObjectRows(path, AddToList, list);
     // Each row is tested for being a directory once, not on every comparison.
     DirectoryTestRecord directoryTests(rowPaths);
     SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&directoryTests),
                  reinterpret_cast<LPARAM>(CompareObjectEntriesForSort));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }

@@ -1,0 +1,265 @@
+// Measures listing and navigating huge directories against the platform's
+// floor: one enumeration plus one directory test per entry.
+//
+//   namespace_bench [n ...]      default sizes 1000 10000 30000
+//
+// Prints a table and one "BENCH key=value" line per figure.
+
+#include <windows.h>
+#include <commctrl.h>
+#include <psapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "namespace/directory_fill.h"
+#include "namespace/native_services.h"
+#include "shell/app_context.h"
+#include "shell/startup.h"
+#include "support/test_namespace.h"
+#include "views/namespace_tree.h"
+#include "views/navigation.h"
+#include "views/object_list.h"
+
+namespace {
+
+double Seconds() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+struct Counts {
+    long enumerations;
+    long opens;
+    long queries;
+};
+
+Counts CountsSince(const NamespaceCallCounts& before) {
+    const NamespaceCallCounts& now = NamespaceCounters();
+    return {now.enumerations - before.enumerations, now.opens - before.opens,
+            now.directoryQueries - before.directoryQueries};
+}
+
+// The platform's floor: single-entry queries over the directory, and one
+// directory open per entry, with nothing else done.
+double MeasureFloor(const std::string& directory, long& entries) {
+    const double start = Seconds();
+    NamedAttributes attributes(directory);
+    HANDLE handle = nullptr;
+    entries = 0;
+    if (NtOpenDirectoryObject(&handle, 0x20001, attributes.Get()) != kStatusSuccess) return 0;
+    UniqueNtHandle owner(handle);
+    std::vector<ULONG_PTR> buffer(4096 / sizeof(ULONG_PTR));
+    std::wstring childPath;
+    ULONG context = 0;
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        ULONG returned = 0;
+        if (NtQueryDirectoryObject(owner.get(), buffer.data(), 4096, TRUE, restart, &context, &returned) !=
+            kStatusSuccess)
+            break;
+        const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer.data());
+        childPath.assign(directory.begin(), directory.end());
+        childPath += L'\\';
+        childPath.append(entry->name.Buffer, entry->name.Length / sizeof(WCHAR));
+        UNICODE_STRING name{static_cast<USHORT>(childPath.size() * 2), static_cast<USHORT>(childPath.size() * 2),
+                            childPath.data()};
+        OBJECT_ATTRIBUTES childAttributes = MakeObjectAttributes(&name);
+        HANDLE child = nullptr;
+        if (NtOpenDirectoryObject(&child, 0x20001, &childAttributes) == kStatusSuccess) NtClose(child);
+        ++entries;
+    }
+    return Seconds() - start;
+}
+
+double PrivateMegabytes() {
+    PROCESS_MEMORY_COUNTERS_EX counters{};
+    counters.cb = sizeof counters;
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
+                              sizeof counters))
+        return -1;
+    return static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+struct Result {
+    long n;
+    double floor;
+    double fill;
+    double navigation;
+    double refresh;
+    Counts fillCounts;
+    Counts navigationCounts;
+    Counts refreshCounts;
+    int rowsShown;
+};
+
+// Progress on the error stream, so a long run shows where it is.
+void Progress(const char* step, long n) {
+    std::fprintf(stderr, "[%8.2f s] %s (n=%ld)\n", Seconds(), step, n);
+    std::fflush(stderr);
+}
+
+void Emit(const char* key, long n, double value) { std::printf("BENCH %s n=%ld value=%.6f\n", key, n, value); }
+
+Result MeasureSize(long n) {
+    Result result{};
+    result.n = n;
+    ScratchDirectory scratch;
+    if (!scratch.Valid()) {
+        std::fprintf(stderr, "cannot create the benchmark directory\n");
+        std::exit(1);
+    }
+    char name[32];
+    for (long i = 0; i < n; ++i) {
+        std::snprintf(name, sizeof name, "Event%06ld", i);
+        scratch.AddEvent(name, true, false);
+    }
+    for (int i = 0; i < 5; ++i) {
+        scratch.AddDirectory("Sub" + std::to_string(i));
+        scratch.AddSymbolicLink("Link" + std::to_string(i), "\\BaseNamedObjects");
+    }
+    Progress("objects created", n);
+    const std::string directory = scratch.Path();
+    const int repeats = n <= 10000 ? 3 : 1;
+    HWND main = AppContext.mainWindow;
+    HWND list = AppContext.objectList;
+    HWND tree = AppContext.namespaceTree;
+
+    // The tree shows the namespace of the last Refresh: bring the new directory in.
+    SendMessageA(main, WM_COMMAND, 126, 0);
+
+    Progress("tree refreshed", n);
+    std::vector<double> floors, fills, navigations, refreshes;
+    long entries = 0;
+    for (int r = 0; r < repeats; ++r) floors.push_back(MeasureFloor(directory, entries));
+
+    Progress("floor measured", n);
+    for (int r = 0; r < repeats; ++r) {
+        SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+        DeleteAllObjectRows(list);
+        SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+        NamespaceCallCounts before = NamespaceCounters();
+        const double start = Seconds();
+        FillObjectList(list, directory.c_str());
+        fills.push_back(Seconds() - start);
+        result.fillCounts = CountsSince(before);
+    }
+
+    Progress("fill measured", n);
+    std::string pathBuffer = directory;
+    for (int r = 0; r < repeats; ++r) {
+        // Start from the root, then move the tree's selection as a click does.
+        HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+        HTREEITEM item = FindTreeItemByPath(tree, nullptr, pathBuffer.data());
+        if (item == nullptr) {
+            std::fprintf(stderr, "the benchmark directory is not in the tree\n");
+            std::exit(1);
+        }
+        NamespaceCallCounts before = NamespaceCounters();
+        const double start = Seconds();
+        SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
+        navigations.push_back(Seconds() - start);
+        result.navigationCounts = CountsSince(before);
+    }
+    result.rowsShown = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    Progress("navigation measured", n);
+
+    for (int r = 0; r < repeats; ++r) {
+        NamespaceCallCounts before = NamespaceCounters();
+        const double start = Seconds();
+        SendMessageA(main, WM_COMMAND, 126, 0);
+        refreshes.push_back(Seconds() - start);
+        result.refreshCounts = CountsSince(before);
+    }
+
+    if (n >= 30000) {
+        const double megabytes = PrivateMegabytes();
+        std::printf("Private memory with %d rows shown: %.1f MiB\n", result.rowsShown, megabytes);
+        Emit("private_memory_mib", n, megabytes);
+    }
+
+    result.floor = Median(floors);
+    result.fill = Median(fills);
+    result.navigation = Median(navigations);
+    result.refresh = Median(refreshes);
+
+    // Leave the directory before it goes away, and drop it from the tree.
+    HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
+    (void)entries;
+    return result;
+}
+
+double StartupTreeFill() {
+    HWND tree = AppContext.namespaceTree;
+    const double start = Seconds();
+    SendMessageA(tree, WM_SETREDRAW, FALSE, 0);
+    DeleteAllTreeItems(tree);
+    HTREEITEM root = InsertRootItem(tree);
+    FillDirectoryTree(tree, root, "\\");
+    SendMessageA(tree, WM_SETREDRAW, TRUE, 0);
+    const double elapsed = Seconds() - start;
+    SendMessageA(AppContext.mainWindow, WM_COMMAND, 126, 0);  // back to a consistent tree
+    return elapsed;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {1000, 10000, 30000};
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!RegisterWindowClasses(instance) || !CreateMainWindow(instance, SW_SHOWNORMAL)) {
+        std::fprintf(stderr, "the main window did not come up\n");
+        return 1;
+    }
+
+    const double treeFill = StartupTreeFill();
+    std::vector<Result> results;
+    for (long n : sizes) results.push_back(MeasureSize(n));
+
+    std::printf("\n%8s %9s %9s %6s %9s %6s %9s %6s  %s\n", "rows", "floor s", "fill s", "x", "navig s", "x",
+                "refresh s", "x", "enumerations/opens: fill | navigation | refresh");
+    for (const Result& r : results) {
+        std::printf("%8ld %9.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f  %ld/%ld | %ld/%ld | %ld/%ld\n", r.n, r.floor,
+                    r.fill, r.fill / r.floor, r.navigation, r.navigation / r.floor, r.refresh, r.refresh / r.floor,
+                    r.fillCounts.enumerations, r.fillCounts.opens, r.navigationCounts.enumerations,
+                    r.navigationCounts.opens, r.refreshCounts.enumerations, r.refreshCounts.opens);
+    }
+    std::printf("Start-up tree fill of the whole namespace: %.3f s\n\n", treeFill);
+
+    Emit("startup_tree_fill_s", 0, treeFill);
+    for (const Result& r : results) {
+        Emit("floor_s", r.n, r.floor);
+        Emit("fill_s", r.n, r.fill);
+        Emit("fill_ratio", r.n, r.fill / r.floor);
+        Emit("navigation_s", r.n, r.navigation);
+        Emit("navigation_ratio", r.n, r.navigation / r.floor);
+        Emit("refresh_s", r.n, r.refresh);
+        Emit("refresh_ratio", r.n, r.refresh / r.floor);
+        Emit("fill_opens", r.n, r.fillCounts.opens);
+        Emit("navigation_enumerations", r.n, r.navigationCounts.enumerations);
+        Emit("navigation_opens", r.n, r.navigationCounts.opens);
+        Emit("refresh_enumerations", r.n, r.refreshCounts.enumerations);
+        Emit("refresh_opens", r.n, r.refreshCounts.opens);
+        Emit("rows_shown", r.n, r.rowsShown);
+    }
+    DestroyWindow(AppContext.mainWindow);
+    return 0;
+}
