@@ -1,0 +1,211 @@
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "common/unique_owner.h"
+
+namespace {
+
+constexpr char kKey[] = "Software\\Halvorsteen\\Tarnel";
+constexpr char kValue[] = "Settings";
+constexpr DWORD kWaitMilliseconds = 30000;
+
+struct Stored {
+    DWORD type = 0;
+    std::vector<BYTE> bytes;
+    bool operator==(const Stored&) const = default;
+};
+
+std::optional<Stored> ReadStored() {
+    UniqueRegistryKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_READ, key.put()) != ERROR_SUCCESS) return std::nullopt;
+    Stored stored;
+    DWORD size = 0;
+    if (RegQueryValueExA(key.get(), kValue, nullptr, &stored.type, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    stored.bytes.resize(size);
+    if (RegQueryValueExA(key.get(), kValue, nullptr, &stored.type, stored.bytes.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    stored.bytes.resize(size);
+    return stored;
+}
+
+void WriteStored(DWORD type, const std::vector<BYTE>& bytes) {
+    UniqueRegistryKey key;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, kKey, key.put()), ERROR_SUCCESS);
+    ASSERT_EQ(RegSetValueExA(key.get(), kValue, 0, type, bytes.data(), static_cast<DWORD>(bytes.size())),
+              ERROR_SUCCESS);
+}
+
+void DeleteStored() {
+    UniqueRegistryKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kKey, 0, KEY_SET_VALUE, key.put()) == ERROR_SUCCESS)
+        RegDeleteValueA(key.get(), kValue);
+}
+
+std::vector<BYTE> Record(std::int32_t x, std::int32_t y, std::int32_t width, std::int32_t height,
+                         std::int32_t split, std::int32_t style, std::int32_t command) {
+    const std::int32_t fields[] = {x, y, width, height, split, style, command};
+    const auto* first = reinterpret_cast<const BYTE*>(fields);
+    return std::vector<BYTE>(first, first + sizeof fields);
+}
+
+// The program started as a process of its own, with its main window found.
+class RunningProgram {
+public:
+    RunningProgram() {
+        char path[MAX_PATH] = {};
+        GetModuleFileNameA(nullptr, path, MAX_PATH);
+        std::string program(path);
+        program = program.substr(0, program.find_last_of('\\') + 1) + "tarnel.exe";
+        STARTUPINFOA startup{};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION info{};
+        std::string commandLine = "\"" + program + "\"";
+        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return;
+        process_.reset(info.hProcess);
+        CloseHandle(info.hThread);
+        processId_ = info.dwProcessId;
+        WaitForInputIdle(process_.get(), kWaitMilliseconds);
+        for (DWORD waited = 0; waited < kWaitMilliseconds && window_ == nullptr; waited += 50) {
+            window_ = FindOwnWindow();
+            if (window_ == nullptr) Sleep(50);
+        }
+    }
+    ~RunningProgram() {
+        if (process_ && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT) TerminateProcess(process_.get(), 99);
+    }
+
+    HWND Window() const { return window_; }
+    HWND Pane(int id) const { return GetDlgItem(window_, id); }
+
+    // Waits for the process to end; its exit value, or -1 when it does not end.
+    int ExitValue() {
+        if (WaitForSingleObject(process_.get(), kWaitMilliseconds) != WAIT_OBJECT_0) return -1;
+        DWORD code = 0;
+        GetExitCodeProcess(process_.get(), &code);
+        return static_cast<int>(code);
+    }
+
+private:
+    HWND FindOwnWindow() const {
+        HWND found = nullptr;
+        while ((found = FindWindowExA(nullptr, found, "TarnelWClass", "Tarnel")) != nullptr) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(found, &owner);
+            if (owner == processId_) return found;
+        }
+        return nullptr;
+    }
+
+    UniqueWin32Handle process_;
+    DWORD processId_ = 0;
+    HWND window_ = nullptr;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override { saved_ = ReadStored(); }
+    void TearDown() override {
+        if (saved_) WriteStored(saved_->type, saved_->bytes);
+        else DeleteStored();
+    }
+    std::optional<Stored> saved_;
+};
+
+TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
+    DeleteStored();
+    {
+        RunningProgram program;
+        ASSERT_NE(program.Window(), nullptr);
+        SetWindowPos(program.Window(), nullptr, 100, 50, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
+        SendMessageA(program.Window(), WM_COMMAND, 122, 0);  // List View
+        PostMessageA(program.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.ExitValue(), 0);
+    }
+    std::optional<Stored> stored = ReadStored();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(stored->type, static_cast<DWORD>(REG_BINARY));
+    ASSERT_EQ(stored->bytes.size(), 28u);
+    EXPECT_EQ(stored->bytes, Record(100, 50, 800, 600, 50, 3, 122));
+
+    // The second start comes up where the first one ended.
+    RunningProgram again;
+    ASSERT_NE(again.Window(), nullptr);
+    RECT rect{};
+    GetWindowRect(again.Window(), &rect);
+    EXPECT_EQ(rect.left, 100);
+    EXPECT_EQ(rect.top, 50);
+    EXPECT_EQ(rect.right - rect.left, 800);
+    EXPECT_EQ(rect.bottom - rect.top, 600);
+    EXPECT_EQ(GetWindowLongA(again.Pane(1002), GWL_STYLE) & 3, 3);
+
+    // File > Exit ends the run without writing, even after the window moved.
+    SetWindowPos(again.Window(), nullptr, 10, 10, 640, 480, SWP_NOZORDER | SWP_NOACTIVATE);
+    PostMessageA(again.Window(), WM_COMMAND, 110, 0);
+    EXPECT_EQ(again.ExitValue(), 0);
+    EXPECT_EQ(ReadStored(), stored);
+}
+
+// Whatever the stored value holds, the window opens, lays out its panes and
+// closes cleanly, storing a whole record again.
+TEST_F(ProgramTest, DamagedSettingsNeverStopTheProgram) {
+    std::mt19937 generator(20261207);
+    std::vector<BYTE> randomBytes(28);
+    for (BYTE& byte : randomBytes) byte = static_cast<BYTE>(generator());
+    const std::vector<BYTE> whole = Record(20, 20, 700, 500, 40, 1, 123);
+
+    struct Case {
+        const char* what;
+        DWORD type;
+        std::vector<BYTE> bytes;
+    };
+    const std::vector<Case> cases = {
+        {"empty", REG_BINARY, {}},
+        {"3 bytes", REG_BINARY, {1, 2, 3}},
+        {"16 bytes", REG_BINARY, std::vector<BYTE>(whole.begin(), whole.begin() + 16)},
+        {"28 bytes", REG_BINARY, whole},
+        {"100 bytes", REG_BINARY, std::vector<BYTE>(100, 0x7F)},
+        {"string type", REG_SZ, std::vector<BYTE>(whole.begin(), whole.end())},
+        {"random", REG_BINARY, randomBytes},
+        {"split -5", REG_BINARY, Record(20, 20, 700, 500, -5, 1, 123)},
+        {"split 1000", REG_BINARY, Record(20, 20, 700, 500, 1000, 1, 123)},
+        {"style 7, command 999", REG_BINARY, Record(20, 20, 700, 500, 50, 7, 999)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteStored(c.type, c.bytes);
+        RunningProgram program;
+        ASSERT_NE(program.Window(), nullptr);
+        for (int id = 1000; id <= 1004; ++id) EXPECT_NE(program.Pane(id), nullptr) << id;
+        // The list's view type is always one the control knows.
+        const LONG listStyle = GetWindowLongA(program.Pane(1002), GWL_STYLE);
+        EXPECT_LE(listStyle & 3, 3);
+        RECT client{};
+        GetClientRect(program.Window(), &client);
+        RECT splitter{};
+        GetWindowRect(program.Pane(1004), &splitter);
+        MapWindowPoints(nullptr, program.Window(), reinterpret_cast<POINT*>(&splitter), 2);
+        if (client.right >= 40) {
+            EXPECT_GE(splitter.left, 20);
+            EXPECT_LE(splitter.left, client.right - 20);
+        }
+        PostMessageA(program.Window(), WM_CLOSE, 0, 0);
+        EXPECT_EQ(program.ExitValue(), 0);
+        std::optional<Stored> stored = ReadStored();
+        ASSERT_TRUE(stored.has_value());
+        EXPECT_EQ(stored->bytes.size(), 28u);
+        EXPECT_EQ(stored->type, static_cast<DWORD>(REG_BINARY));
+    }
+}
+
+}  // namespace
