@@ -7,7 +7,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <psapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -80,13 +79,19 @@ double MeasureFloor(const std::string& directory, long& entries) {
     return Seconds() - start;
 }
 
+// Committed private memory of the process, summed over its address space
+// (the process counters leave the private usage at 0 under Wine).
 double PrivateMegabytes() {
-    PROCESS_MEMORY_COUNTERS_EX counters{};
-    counters.cb = sizeof counters;
-    if (!GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&counters),
-                              sizeof counters))
-        return -1;
-    return static_cast<double>(counters.PrivateUsage) / (1024.0 * 1024.0);
+    MEMORY_BASIC_INFORMATION region{};
+    unsigned long long total = 0;
+    const char* address = nullptr;
+    while (VirtualQuery(address, &region, sizeof region) == sizeof region) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE) total += region.RegionSize;
+        const char* next = static_cast<const char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= address) break;
+        address = next;
+    }
+    return static_cast<double>(total) / (1024.0 * 1024.0);
 }
 
 double Median(std::vector<double> values) {

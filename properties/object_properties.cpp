@@ -11,13 +11,12 @@
 
 namespace {
 
-// The sheet is described with the first-version records, 40 bytes each on i386
-// (PROPSHEETHEADERA_V1_SIZE and PROPSHEETPAGEA_V1_SIZE, spelt out as constants).
-constexpr UINT kHeaderRecordSize = offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(PFNPROPSHEETCALLBACK);
-constexpr UINT kPageRecordSize = offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(UINT*);
-static_assert(sizeof(void*) != 4 || kHeaderRecordSize == 40);
-static_assert(sizeof(void*) != 4 || kPageRecordSize == 40);
-static_assert(sizeof(PROPSHEETPAGEA_V1) == kPageRecordSize);
+// The sheet is described with the first-version records, 40 bytes each on i386.
+// PROPSHEETHEADERA_V1_SIZE and PROPSHEETPAGEA_V1_SIZE are no constant
+// expressions, so the checks spell out what they measure.
+static_assert(sizeof(void*) != 4 || offsetof(PROPSHEETHEADERA, pfnCallback) + sizeof(PFNPROPSHEETCALLBACK) == 40);
+static_assert(sizeof(void*) != 4 || offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(UINT*) == 40);
+static_assert(sizeof(PROPSHEETPAGEA_V1) == offsetof(PROPSHEETPAGEA, pcRefParent) + sizeof(UINT*));
 
 struct PageDescription {
     const char* templateName;
@@ -43,7 +42,7 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
     // The array is walked by dwSize, so the pages are first-version records.
     PROPSHEETPAGEA_V1 pages[std::size(kPages)] = {};
     for (std::size_t i = 0; i < std::size(kPages); ++i) {
-        pages[i].dwSize = kPageRecordSize;
+        pages[i].dwSize = PROPSHEETPAGEA_V1_SIZE;
         pages[i].dwFlags = PSP_USETITLE;
         pages[i].hInstance = instance;
         pages[i].pszTemplate = kPages[i].templateName;
@@ -53,7 +52,7 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
     }
 
     PROPSHEETHEADERA header = {};
-    header.dwSize = kHeaderRecordSize;
+    header.dwSize = PROPSHEETHEADERA_V1_SIZE;
     header.dwFlags = PSH_PROPSHEETPAGE  // pages given as records
                      | PSH_NOAPPLYNOW;  // no Apply button
     header.hwndParent = parent;

@@ -69,6 +69,27 @@ char StatusPrefix[kStatusPrefixSize];
 
 using UniqueDeviceContext = UniqueOwner<HDC, DeleteDC>;
 
+// The strip is drawn on light grey, while the toolbar masks its images on the
+// button face of the colour scheme: the grey becomes that face, as it does in
+// the bitmaps the toolbar loads itself.
+void MapStripBackground(HBITMAP strip) {
+    constexpr COLORREF kStripBackground = RGB(192, 192, 192);
+    const COLORREF face = GetSysColor(COLOR_BTNFACE);
+    BITMAP size{};
+    if (face == kStripBackground || !GetObjectA(strip, sizeof size, &size)) return;
+    HDC screen = GetDC(nullptr);
+    UniqueDeviceContext context(CreateCompatibleDC(screen));
+    ReleaseDC(nullptr, screen);
+    if (!context) return;
+    HGDIOBJ old = SelectObject(context.get(), strip);
+    for (int y = 0; y < size.bmHeight; ++y) {
+        for (int x = 0; x < size.bmWidth; ++x) {
+            if (GetPixel(context.get(), x, y) == kStripBackground) SetPixel(context.get(), x, y, face);
+        }
+    }
+    SelectObject(context.get(), old);
+}
+
 }  // namespace
 
 const ToolbarLayout& ChooseToolbarLayout(DWORD major, DWORD minor) {
@@ -124,6 +145,7 @@ void AddMissingToolbarImages(HWND toolbar, HBITMAP strip) {
 
 HWND CreateMainToolbar(HWND mainWindow) {
     ToolbarBitmap = LoadBitmapA(AppContext.instance, "TOOLBAR_BMP");
+    MapStripBackground(ToolbarBitmap);
     DWORD major = 0;
     DWORD minor = 0;
     GetCommonControlsVersion("comctl32.dll", &major, &minor);

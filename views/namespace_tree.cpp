@@ -44,6 +44,7 @@ const char* CaretItemPath(HWND tree) {
     return reinterpret_cast<const char*>(item.lParam);
 }
 
+// The item's path goes with the item; the root's constant "\" stays.
 int OnItemDeleted(const NMHDR* header, AppContextRecord* context) {
     const auto& report = *reinterpret_cast<const NMTREEVIEWA*>(header);
     auto* path = reinterpret_cast<char*>(report.itemOld.lParam);
@@ -53,6 +54,7 @@ int OnItemDeleted(const NMHDR* header, AppContextRecord* context) {
     return 0;
 }
 
+// A report naming no item leaves SelectedPath as it is.
 int OnSelectionChanged(const NMHDR* header, AppContextRecord* context) {
     const auto& report = *reinterpret_cast<const NMTREEVIEWA*>(header);
     const auto* path = reinterpret_cast<const char*>(report.itemNew.lParam);

@@ -39,20 +39,70 @@ void FillTreeFromRoot() {
 
 void SetRedraw(HWND window, BOOL redraw) { SendMessageA(window, WM_SETREDRAW, redraw, 0); }
 
+// Within one navigation command the tree's selection report lists the new
+// directory, and the command then asks for the same listing again. With no
+// user input in between, the second refill keeps the rows just listed.
+struct ListingMemo {
+    bool commandRunning;
+    bool valid;
+    HWND list;
+    char path[kCurrentDirectorySize];
+};
+ListingMemo Listing;
+
+// Marks the extent of one navigation command; outside it every refill lists afresh.
+class NavigationCommand {
+public:
+    NavigationCommand() : outermost_(!Listing.commandRunning) {
+        if (outermost_) Listing.commandRunning = true;
+        Listing.valid = false;
+    }
+    ~NavigationCommand() {
+        if (!outermost_) return;
+        Listing.commandRunning = false;
+        Listing.valid = false;
+    }
+    NavigationCommand(const NavigationCommand&) = delete;
+    NavigationCommand& operator=(const NavigationCommand&) = delete;
+
+private:
+    bool outermost_;
+};
+
+bool IsListedInThisCommand(HWND list, const char* path) {
+    return Listing.commandRunning && Listing.valid && Listing.list == list && std::strcmp(Listing.path, path) == 0;
+}
+
+void RememberListing(HWND list, const char* path) {
+    Listing.valid = Listing.commandRunning && std::strlen(path) < kCurrentDirectorySize;
+    if (!Listing.valid) return;
+    Listing.list = list;
+    CopyPath(Listing.path, path);
+}
+
+// Empties the list outside a refill; whatever was listed is gone with it.
+void ClearObjectList() {
+    DeleteAllObjectRows(AppContext.objectList);
+    Listing.valid = false;
+}
+
 }  // namespace
 
 void RefillObjectList(HWND list, const char* path) {
+    if (IsListedInThisCommand(list, path)) return;
     SetRedraw(list, FALSE);
     DeleteAllObjectRows(list);
     FillObjectList(list, path);
     SetRedraw(list, TRUE);
+    RememberListing(list, path);
 }
 
 int InitializeBrowser() {
+    NavigationCommand command;
     SendMessageA(AppContext.toolbar, TB_PRESSBUTTON, CurrentViewCommand, MAKELPARAM(TRUE, 0));
     AppContext.SelectedPath = nullptr;
     DeleteAllTreeItems(AppContext.namespaceTree);
-    DeleteAllObjectRows(AppContext.objectList);
+    ClearObjectList();
     CopyPath(CurrentDirectory, RootPath);
     FillTreeFromRoot();
 
@@ -67,6 +117,7 @@ int InitializeBrowser() {
 }
 
 void UpOneLevel() {
+    NavigationCommand command;
     if (lstrlenA(CurrentDirectory) <= 1) return;
     char* last = std::strrchr(CurrentDirectory, '\\');
     if (last == nullptr) return;
@@ -81,11 +132,12 @@ void UpOneLevel() {
 }
 
 void RefreshBrowser() {
+    NavigationCommand command;
     SetRedraw(AppContext.namespaceTree, FALSE);
     SetRedraw(AppContext.objectList, FALSE);
     CopyPath(SavedDirectory, CurrentDirectory);
     DeleteAllTreeItems(AppContext.namespaceTree);
-    DeleteAllObjectRows(AppContext.objectList);
+    ClearObjectList();
     AppContext.SelectedPath = nullptr;
     FillTreeFromRoot();
     CopyPath(CurrentDirectory, SavedDirectory);

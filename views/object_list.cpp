@@ -71,6 +71,14 @@ bool InsertColumns(HWND list, int width) {
     return true;
 }
 
+// Image index of a type name, compared exactly; 0 when no row names it.
+int LookupTypeImage(const char* typeName) {
+    for (const TypeIconRow& row : TypeIconTable) {
+        if (std::strcmp(row.typeName, typeName) == 0) return row.imageIndex;
+    }
+    return 0;
+}
+
 // Cuts text at its first TAB; the rest after the TAB, or null when there is none.
 char* CutAtTab(char* text) {
     char* tab = std::strchr(text, '\t');
@@ -122,6 +130,7 @@ int OnRowDoubleClicked(HWND list, HWND tree, const NMHDR* header, HINSTANCE inst
     return 1;
 }
 
+// A click outside the rows keeps the pick, but the status text is written again.
 int OnRowClicked(HWND list, const NMHDR* header, const char** selectedPath) {
     char* path = nullptr;
     switch (FindClickedRow(list, header->hwndFrom, &path)) {
@@ -159,13 +168,6 @@ HWND CreateObjectList(HWND parent, HINSTANCE instance) {
 
     if (!InsertColumns(list, width - quarter)) return nullptr;
     return list;
-}
-
-int LookupTypeImage(const char* typeName) {
-    for (const TypeIconRow& row : TypeIconTable) {
-        if (std::strcmp(row.typeName, typeName) == 0) return row.imageIndex;
-    }
-    return 0;
 }
 
 bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, char* path) {

@@ -29,9 +29,6 @@ HWND CreateObjectList(HWND parent, HINSTANCE instance);
 // rowText at its TABs. On true the row owns path; on false it stays the caller's.
 bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, char* path);
 
-// Image index of a type name in TypeIconTable, 0 when no row names it.
-int LookupTypeImage(const char* typeName);
-
 // Releases a row's path and deletes the row; false when there is no such row.
 bool DeleteObjectRow(HWND list, int index);
 void DeleteAllObjectRows(HWND list);

@@ -126,19 +126,21 @@ bool AddDaclEntries(PACL acl, const AclContents& contents) {
     return true;
 }
 
+// One audit entry; nothing to add when no right is audited.
+bool AddAudit(PACL acl, const AclEntry& entry, ACCESS_MASK mask, BOOL success, BOOL failure) {
+    if (mask == 0) return true;
+    PSID sid = const_cast<BYTE*>(entry.account.sid);
+    return AddAuditAccessAceEx(acl, ACL_REVISION, entry.inheritFlags, mask, sid, success, failure) != FALSE;
+}
+
+// The same rights audited on success and failure make one entry; different rights make two.
 bool AddSaclEntries(PACL acl, const AclContents& contents) {
     for (const AclEntry& entry : contents.entries) {
-        PSID sid = const_cast<BYTE*>(entry.account.sid);
-        if (entry.mask == entry.failureMask) {
-            if (entry.mask != 0 && !AddAuditAccessAceEx(acl, ACL_REVISION, entry.inheritFlags, entry.mask, sid, TRUE, TRUE))
-                return false;
-            continue;
-        }
-        if (entry.mask != 0 && !AddAuditAccessAceEx(acl, ACL_REVISION, entry.inheritFlags, entry.mask, sid, TRUE, FALSE))
-            return false;
-        if (entry.failureMask != 0 &&
-            !AddAuditAccessAceEx(acl, ACL_REVISION, entry.inheritFlags, entry.failureMask, sid, FALSE, TRUE))
-            return false;
+        const bool added = entry.mask == entry.failureMask
+                               ? AddAudit(acl, entry, entry.mask, TRUE, TRUE)
+                               : AddAudit(acl, entry, entry.mask, TRUE, FALSE) &&
+                                     AddAudit(acl, entry, entry.failureMask, FALSE, TRUE);
+        if (!added) return false;
     }
     return true;
 }

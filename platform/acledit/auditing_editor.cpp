@@ -38,7 +38,9 @@ struct AuditingDialog {
     DWORD status;
 };
 
-const SedApplicationAccess& RowOf(const AuditingDialog& state, int i) { return state.accesses->accessGroup[state.rows[i]]; }
+const SedApplicationAccess& RowOf(const AuditingDialog& state, int i) {
+    return state.accesses->accessGroup[state.rows[i]];
+}
 
 int SelectedAccount(HWND dialog) {
     return static_cast<int>(SendDlgItemMessageW(dialog, IDC_ENTRY_LIST, LB_GETCURSEL, 0, 0));

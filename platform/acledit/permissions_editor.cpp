@@ -45,8 +45,8 @@ struct SpecialAccessDialog {
     const wchar_t* title;
     const wchar_t* accountName;
     ACCESS_MASK mask;
-    int rows[MAX_CHECK_ROWS];  // the table rows of the check boxes, in order
-    int rowCount;
+    int rows[MAX_CHECK_ROWS] = {};  // the table rows of the check boxes, in order
+    int rowCount = 0;
 };
 
 const SedApplicationAccess& RowOf(const SedApplicationAccesses& accesses, int index) {
@@ -159,7 +159,8 @@ BOOL OnSpecialInitDialog(HWND dialog, HWND, LPARAM lParam) {
 
     state.rowCount = 0;
     for (ULONG i = 0; i < state.accesses->count && state.rowCount < MAX_CHECK_ROWS; ++i) {
-        if (state.accesses->accessGroup[i].type == kSedSpecialAccess) state.rows[state.rowCount++] = static_cast<int>(i);
+        if (state.accesses->accessGroup[i].type == kSedSpecialAccess)
+            state.rows[state.rowCount++] = static_cast<int>(i);
     }
     // Two columns, read down then across.
     const int perColumn = (state.rowCount + 1) / 2;
@@ -174,7 +175,8 @@ BOOL OnSpecialInitDialog(HWND dialog, HWND, LPARAM lParam) {
         const RECT place = {x, y, x + cell.right - 4, y + cell.bottom - 2};
         previous = AddControl(dialog, L"BUTTON", row.permissionTitle, BS_AUTOCHECKBOX | WS_TABSTOP,
                               IDC_FIRST_RIGHT + i, place, previous);
-        CheckDlgButton(dialog, IDC_FIRST_RIGHT + i, GrantsRow(state.mask, row, state.mapping) ? BST_CHECKED : BST_UNCHECKED);
+        const bool granted = GrantsRow(state.mask, row, state.mapping);
+        CheckDlgButton(dialog, IDC_FIRST_RIGHT + i, granted ? BST_CHECKED : BST_UNCHECKED);
     }
     return TRUE;
 }
@@ -263,7 +265,11 @@ void OnSpecialAccess(HWND dialog, PermissionsDialog& state) {
     const int selected = SelectedEntry(dialog);
     if (selected < 0) return;
     AclEntry& entry = state.dacl.entries[selected];
-    SpecialAccessDialog special = {state.accesses, state.mapping, state.specialTitle, entry.account.name, entry.mask, {}, 0};
+    SpecialAccessDialog special = {.accesses = state.accesses,
+                                   .mapping = state.mapping,
+                                   .title = state.specialTitle,
+                                   .accountName = entry.account.name,
+                                   .mask = entry.mask};
     if (DialogBoxParamW(EditorModule, MAKEINTRESOURCEW(IDD_SPECIAL_ACCESS), dialog, SpecialAccessProc,
                         reinterpret_cast<LPARAM>(&special)) != IDOK)
         return;

@@ -13,9 +13,10 @@
 namespace {
 
 constexpr char kEveryone[] = "S-1-1-0";
-constexpr char kUnknownAccount[] = "S-1-5-21-1-2-3-4444";
+constexpr char kAdministrators[] = "S-1-5-32-544";
+constexpr char kUnnamed[] = "S-1-5-21-1-2-3-4444";
 
-// What the apply callback was handed, for editors run without the page.
+// The descriptors handed to the apply callback by editors run without the page.
 std::vector<std::vector<BYTE>> Applied;
 
 DWORD WINAPI RecordApply(HWND, HINSTANCE, ULONG_PTR, PSECURITY_DESCRIPTOR descriptor, PSECURITY_DESCRIPTOR, BOOLEAN,
@@ -26,28 +27,34 @@ DWORD WINAPI RecordApply(HWND, HINSTANCE, ULONG_PTR, PSECURITY_DESCRIPTOR descri
     return 0;
 }
 
-std::wstring ItemText(HWND dialog, int id, int item) {
-    wchar_t text[512] = {};
-    SendDlgItemMessageW(dialog, id, LB_GETTEXT, item, reinterpret_cast<LPARAM>(text));
+std::wstring Text(HWND dialog, int id) {
+    wchar_t text[256] = {};
+    GetDlgItemTextW(dialog, id, text, 256);
     return text;
 }
 
 std::vector<std::wstring> ListLines(HWND dialog) {
     std::vector<std::wstring> lines;
     const int count = static_cast<int>(SendDlgItemMessageW(dialog, IDC_ENTRY_LIST, LB_GETCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) lines.push_back(ItemText(dialog, IDC_ENTRY_LIST, i));
+    for (int i = 0; i < count; ++i) {
+        wchar_t line[512] = {};
+        SendDlgItemMessageW(dialog, IDC_ENTRY_LIST, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
+        lines.push_back(line);
+    }
     return lines;
 }
 
-void SelectEntry(HWND dialog, int item) {
-    SendDlgItemMessageW(dialog, IDC_ENTRY_LIST, LB_SETCURSEL, item, 0);
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ENTRY_LIST, LBN_SELCHANGE), 0);
+// Selects an item of a list or combo box as the user would, with its notification.
+void Choose(HWND dialog, int id, int item) {
+    const bool list = id == IDC_ENTRY_LIST;
+    SendDlgItemMessageW(dialog, id, list ? LB_SETCURSEL : CB_SETCURSEL, item, 0);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, list ? LBN_SELCHANGE : CBN_SELCHANGE), 0);
 }
 
 void ChooseAccess(HWND dialog, const wchar_t* title) {
-    SendDlgItemMessageW(dialog, IDC_ACCESS_COMBO, CB_SELECTSTRING, static_cast<WPARAM>(-1),
-                        reinterpret_cast<LPARAM>(title));
-    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_ACCESS_COMBO, CBN_SELCHANGE), 0);
+    Choose(dialog, IDC_ACCESS_COMBO,
+           static_cast<int>(SendDlgItemMessageW(dialog, IDC_ACCESS_COMBO, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
+                                                reinterpret_cast<LPARAM>(title))));
 }
 
 void AddAccount(HWND dialog, const wchar_t* name) {
@@ -55,11 +62,11 @@ void AddAccount(HWND dialog, const wchar_t* name) {
     PressButton(dialog, IDC_ADD);
 }
 
-// Runs onDialog on the first dialog with the given caption; closes other windows.
-DialogCatcher::Handler OnDialog(const std::string& caption, std::function<void(HWND)> onDialog) {
-    return [caption, onDialog](HWND dialog, const CaughtDialog& caught) {
+// Acts on the first dialog with the given caption, from its own loop.
+DialogCatcher::Handler OnDialog(const std::string& caption, std::function<void(HWND)> act) {
+    return [caption, act](HWND dialog, const CaughtDialog& caught) {
         if (caught.isMessageBox || caught.caption != caption) return false;
-        RunSoon([dialog, onDialog] { onDialog(dialog); });
+        RunSoon([dialog, act] { act(dialog); });
         return true;
     };
 }
@@ -76,21 +83,22 @@ protected:
         Applied.clear();
     }
 
-    DWORD RunPermissions(std::vector<BYTE>& descriptor, std::function<void(HWND)> onDialog,
-                         std::vector<CaughtDialog>* caught = nullptr) {
-        SedObjectTypeDescriptor type = {1, TRUE, FALSE, FALSE, &ObjectGenericMapping, &ObjectGenericMapping,
-                                        L"Object", &SecurityHelpInfo, nullptr, nullptr, nullptr,
-                                        L"Special Access...", nullptr};
-        SedApplicationAccesses accesses = {12, OtherObjectAccesses, nullptr};
+    // The permissions editor on a descriptor of the test's, with the table of Other objects.
+    static DWORD RunPermissions(std::vector<BYTE>& descriptor, std::function<void(HWND)> act,
+                                int* messageCount = nullptr) {
+        DialogCatcher catcher(OnDialog("Permissions", act));
         DWORD status = 0;
-        DialogCatcher catcher(OnDialog("Permissions", onDialog));
-        DWORD result = AclEditor.discretionaryAclEditor(
-            nullptr, nullptr, nullptr, &type, &accesses, const_cast<LPWSTR>(L"\\Test\\Object"), RecordApply, 0,
-            descriptor.empty() ? nullptr : descriptor.data(), FALSE, FALSE, &status, 0);
-        if (caught != nullptr) *caught = catcher.Caught();
+        const DWORD result = AclEditor.discretionaryAclEditor(
+            nullptr, nullptr, nullptr, &kObjectType, &kOtherAccesses, const_cast<LPWSTR>(L"\\Test\\Object"),
+            RecordApply, 0, descriptor.empty() ? nullptr : descriptor.data(), FALSE, FALSE, &status, 0);
+        if (messageCount != nullptr) *messageCount = catcher.MessageBoxCount();
         return result;
     }
 
+    static constexpr SedObjectTypeDescriptor kObjectType = {
+        1, TRUE, FALSE, FALSE, &ObjectGenericMapping, &ObjectGenericMapping, L"Object", &SecurityHelpInfo,
+        nullptr, nullptr, nullptr, L"Special Access...", nullptr};
+    static constexpr SedApplicationAccesses kOtherAccesses = {12, OtherObjectAccesses, nullptr};
     ScratchDirectory scratch;
 };
 
@@ -98,18 +106,17 @@ protected:
 // dialog, the apply callback, and the object's DACL.
 TEST_F(AclEditorTest, EveryoneFullControlAddedThroughTheDialogReachesTheObject) {
     const std::string event = scratch.AddEvent("Event", true, false);
-    std::vector<std::wstring> linesAfterAdd;
+    std::vector<std::wstring> lines;
     std::vector<CaughtDialog> caught = RunPropertySheet(
         event.c_str(), [](HWND sheet) { PressButton(ShowPage(sheet, 1), IDC_SECURITY_PERMISSIONS); },
         OnDialog("Permissions", [&](HWND dialog) {
             ChooseAccess(dialog, L"Full Control");
             AddAccount(dialog, L"Everyone");
-            linesAfterAdd = ListLines(dialog);
+            lines = ListLines(dialog);
             PressButton(dialog, IDOK);
         }));
-
-    EXPECT_EQ(linesAfterAdd, std::vector<std::wstring>{L"Everyone\tAllow\tFull Control"});
-    for (const CaughtDialog& c : caught) EXPECT_FALSE(c.isMessageBox) << c.text;
+    EXPECT_EQ(lines, std::vector<std::wstring>{L"Everyone\tAllow\tFull Control"});
+    EXPECT_TRUE(MessagesOf(caught).empty());
     std::vector<AceView> aces = AcesOf(QueryEventSecurity(event, DACL_SECURITY_INFORMATION).data(), false);
     ASSERT_EQ(aces.size(), 1u);
     EXPECT_EQ(aces[0].type, ACCESS_ALLOWED_ACE_TYPE);
@@ -122,107 +129,83 @@ TEST_F(AclEditorTest, EveryoneFullControlAddedThroughTheDialogReachesTheObject) 
 
 // Each entry shows as its account, allow or deny, and the row whose access it
 // is, exactly or once generic rights are mapped; any other access is special.
-TEST_F(AclEditorTest, EntriesShowAccountKindAndAccess) {
+TEST_F(AclEditorTest, EntriesShowAccountKindAndAccessAndCancelAppliesNothing) {
     std::vector<BYTE> descriptor = DescriptorFromSddl(
-        "O:WDD:(A;;GA;;;WD)(A;;0x0;;;S-1-5-21-1-2-3-4444)(D;;0x1F01FF;;;WD)(A;;0x1;;;S-1-5-21-1-2-3-4444)");
+        "O:WDD:(A;;GA;;;WD)(A;;;;;S-1-5-21-1-2-3-4444)(D;;0x1F01FF;;;WD)(A;;0x1;;;S-1-5-21-1-2-3-4444)");
     std::vector<std::wstring> lines;
-    std::wstring owner;
-    std::wstring objectName;
-    std::vector<CaughtDialog> caught;
+    std::wstring owner, objectName;
     EXPECT_EQ(RunPermissions(descriptor,
                              [&](HWND dialog) {
                                  lines = ListLines(dialog);
-                                 wchar_t text[128] = {};
-                                 GetDlgItemTextW(dialog, IDC_OBJECT_NAME, text, 128);
-                                 objectName = text;
-                                 GetDlgItemTextW(dialog, IDC_OWNER_NAME, text, 128);
-                                 owner = text;
+                                 objectName = Text(dialog, IDC_OBJECT_NAME);
+                                 owner = Text(dialog, IDC_OWNER_NAME);
                                  PressButton(dialog, IDCANCEL);
-                             },
-                             &caught),
+                             }),
               0u);
-    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Everyone\tAllow\tFull Control",
-                                                L"S-1-5-21-1-2-3-4444\tAllow\tNo Access",
-                                                L"Everyone\tDeny\tFull Control",
-                                                L"S-1-5-21-1-2-3-4444\tAllow\tSpecial Access"}));
+    EXPECT_EQ(lines, (std::vector<std::wstring>{
+                         L"Everyone\tAllow\tFull Control", L"S-1-5-21-1-2-3-4444\tAllow\tNo Access",
+                         L"Everyone\tDeny\tFull Control", L"S-1-5-21-1-2-3-4444\tAllow\tSpecial Access"}));
     EXPECT_EQ(owner, L"Everyone");
     EXPECT_EQ(objectName, L"\\Test\\Object");
-    EXPECT_TRUE(Applied.empty());  // Cancel applies nothing
-    ASSERT_EQ(caught.size(), 1u);
+    EXPECT_TRUE(Applied.empty());
 }
 
-TEST_F(AclEditorTest, ChangedRemovedAndSpecialEntriesAreApplied) {
-    std::vector<BYTE> descriptor =
-        DescriptorFromSddl("O:WDD:(A;;GA;;;WD)(A;;0x0;;;S-1-5-21-1-2-3-4444)(A;;0x1;;;S-1-5-32-544)");
-    std::vector<std::wstring> lines;
-    std::vector<std::wstring> specialBoxes;
-    RunPermissions(descriptor, [&](HWND dialog) {
-        SelectEntry(dialog, 0);
-        ChooseAccess(dialog, L"No Access");                     // Everyone: no access
-        SelectEntry(dialog, 1);
-        PressButton(dialog, IDC_REMOVE);                        // the unknown account goes
-        SelectEntry(dialog, 1);                                 // Administrators: read and delete
-        DialogCatcher special(OnDialog("Special Access", [&](HWND box) {
-            for (int id = IDC_FIRST_RIGHT; GetDlgItem(box, id) != nullptr; ++id) {
-                wchar_t title[64] = {};
-                GetDlgItemTextW(box, id, title, 64);
-                specialBoxes.push_back(title);
-                const bool wanted = std::wstring(title) == L"&Read (R)" || std::wstring(title) == L"&Delete (D)";
-                CheckDlgButton(box, id, wanted ? BST_CHECKED : BST_UNCHECKED);
-            }
-            PressButton(box, IDOK);
-        }));
-        PressButton(dialog, IDC_SPECIAL_ACCESS);
-        lines = ListLines(dialog);
-        PressButton(dialog, IDOK);
-    });
-    EXPECT_EQ(specialBoxes.size(), 10u);  // the type-2 rows of the table
-    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Everyone\tAllow\tNo Access",
-                                                L"BUILTIN\\Administrators\tAllow\tSpecial Access"}));
-    ASSERT_EQ(Applied.size(), 1u);
-    std::vector<AceView> aces = AcesOf(Applied[0].data(), false);
-    ASSERT_EQ(aces.size(), 2u);
-    EXPECT_EQ(aces[0].sid, kEveryone);
-    EXPECT_EQ(aces[0].mask, 0u);
-    EXPECT_EQ(aces[1].sid, "S-1-5-32-544");
-    EXPECT_EQ(aces[1].mask, static_cast<ACCESS_MASK>(GENERIC_READ | DELETE));
-    EXPECT_EQ(OwnerOf(Applied[0].data()), kEveryone);  // the rest of the descriptor is kept
-}
-
-// Deny entries go before allow entries, whatever order they were added in.
-TEST_F(AclEditorTest, DenyEntriesAreWrittenFirstAndUnknownNamesAreRefused) {
-    std::vector<BYTE> descriptor = DescriptorFromSddl("D:(A;;GA;;;WD)");
-    std::vector<CaughtDialog> caught;
+TEST_F(AclEditorTest, ChangedAddedRemovedAndSpecialEntriesAreApplied) {
+    std::vector<BYTE> descriptor = DescriptorFromSddl("O:WDD:(A;;GA;;;WD)(A;;;;;WD)(A;;0x1;;;BA)");
+    std::vector<std::wstring> specialBoxes, lines;
+    int messages = 0;
     RunPermissions(
         descriptor,
         [&](HWND dialog) {
-            AddAccount(dialog, L"No Such Account Anywhere");
-            SendDlgItemMessageW(dialog, IDC_KIND_COMBO, CB_SETCURSEL, 1, 0);
-            ChooseAccess(dialog, L"Full Control");
-            AddAccount(dialog, L"S-1-5-21-1-2-3-4444");  // a SID string stands for an unnamed account
+            Choose(dialog, IDC_ENTRY_LIST, 0);
+            ChooseAccess(dialog, L"No Access");  // Everyone: no access
+            Choose(dialog, IDC_ENTRY_LIST, 1);
+            PressButton(dialog, IDC_REMOVE);      // the second Everyone entry goes
+            Choose(dialog, IDC_ENTRY_LIST, 1);    // Administrators: read and delete
+            {
+                DialogCatcher special(OnDialog("Special Access", [&](HWND box) {
+                    for (int id = IDC_FIRST_RIGHT; GetDlgItem(box, id) != nullptr; ++id) {
+                        specialBoxes.push_back(Text(box, id));
+                        const std::wstring& title = specialBoxes.back();
+                        const bool wanted = title == L"&Read (R)" || title == L"&Delete (D)";
+                        CheckDlgButton(box, id, wanted ? BST_CHECKED : BST_UNCHECKED);
+                    }
+                    PressButton(box, IDOK);
+                }));
+                PressButton(dialog, IDC_SPECIAL_ACCESS);
+            }
+            AddAccount(dialog, L"No Such Account Anywhere");  // refused with a message
+            AddAccount(dialog, L"S-1-5-21-1-2-3-4444");        // a SID string names an unnamed account
+            Choose(dialog, IDC_KIND_COMBO, 1);                 // the new, selected entry denies
+            lines = ListLines(dialog);
             PressButton(dialog, IDOK);
         },
-        &caught);
-    int messages = 0;
-    for (const CaughtDialog& c : caught) messages += c.isMessageBox ? 1 : 0;
+        &messages);
+    EXPECT_EQ(specialBoxes.size(), 10u);  // the type-2 rows of the table
     EXPECT_EQ(messages, 1);
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Everyone\tAllow\tNo Access",
+                                                L"BUILTIN\\Administrators\tAllow\tSpecial Access",
+                                                L"S-1-5-21-1-2-3-4444\tDeny\tFull Control"}));
     ASSERT_EQ(Applied.size(), 1u);
     std::vector<AceView> aces = AcesOf(Applied[0].data(), false);
-    ASSERT_EQ(aces.size(), 2u);
+    ASSERT_EQ(aces.size(), 3u);
+    // Deny entries are written first, whatever order they were listed in.
     EXPECT_EQ(aces[0].type, ACCESS_DENIED_ACE_TYPE);
-    EXPECT_EQ(aces[0].sid, kUnknownAccount);
-    EXPECT_EQ(aces[1].type, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(aces[0].sid, kUnnamed);
+    EXPECT_EQ(aces[1].sid, kEveryone);
+    EXPECT_EQ(aces[1].mask, 0u);
+    EXPECT_EQ(aces[2].sid, kAdministrators);
+    EXPECT_EQ(aces[2].mask, static_cast<ACCESS_MASK>(GENERIC_READ | DELETE));
+    EXPECT_EQ(OwnerOf(Applied[0].data()), kEveryone);  // the rest of the descriptor is kept
 }
 
 TEST_F(AclEditorTest, AuditingEditorAppliesSuccessAndFailureRows) {
-    std::vector<BYTE> descriptor = DescriptorFromSddl("O:WDS:(AU;FA;0x1;;;S-1-5-32-544)");
-    SedObjectTypeDescriptor type = {1, TRUE, FALSE, FALSE, &ObjectGenericMapping, &ObjectGenericMapping,
-                                    L"Object", &SecurityHelpInfo, nullptr, nullptr, nullptr, nullptr, nullptr};
+    std::vector<BYTE> descriptor = DescriptorFromSddl("O:WDS:(AU;FA;0x1;;;BA)");
     SedApplicationAccesses accesses = {7, AuditAccesses, nullptr};
     std::wstring firstAccount;
     bool queryFailureShown = false;
     DialogCatcher catcher(OnDialog("Auditing", [&](HWND dialog) {
-        firstAccount = ItemText(dialog, IDC_ENTRY_LIST, 0);
+        firstAccount = ListLines(dialog).at(0);
         queryFailureShown = IsDlgButtonChecked(dialog, IDC_FIRST_FAILURE + 5) == BST_CHECKED;  // "&Query State (Q)"
         PressButton(dialog, IDC_REMOVE);
         AddAccount(dialog, L"Everyone");
@@ -233,7 +216,7 @@ TEST_F(AclEditorTest, AuditingEditorAppliesSuccessAndFailureRows) {
         PressButton(dialog, IDOK);
     }));
     DWORD status = 0;
-    EXPECT_EQ(AclEditor.systemAclEditor(nullptr, nullptr, nullptr, &type, &accesses,
+    EXPECT_EQ(AclEditor.systemAclEditor(nullptr, nullptr, nullptr, &kObjectType, &accesses,
                                         const_cast<LPWSTR>(L"\\Test\\Object"), RecordApply, 0, descriptor.data(),
                                         FALSE, &status, 0),
               0u);
@@ -254,23 +237,23 @@ TEST_F(AclEditorTest, AuditingEditorAppliesSuccessAndFailureRows) {
 TEST_F(AclEditorTest, OwnershipEditorMakesTheCurrentUserOwner) {
     const std::string event = scratch.AddEvent("Event", true, false);
     ASSERT_TRUE(SetEventSecurity(event, OWNER_SECURITY_INFORMATION, DescriptorFromSddl("O:WD")));
-    std::string shownOwner, label;
+    std::wstring shownOwner, label;
     RunPropertySheet(
         event.c_str(), [](HWND sheet) { PressButton(ShowPage(sheet, 1), IDC_SECURITY_OWNERSHIP); },
         OnDialog("Owner", [&](HWND dialog) {
-            shownOwner = WindowText(dialog, IDC_OWNER_NAME);
-            label = WindowText(dialog, IDC_OBJECT_LABEL);
+            shownOwner = Text(dialog, IDC_OWNER_NAME);
+            label = Text(dialog, IDC_OBJECT_LABEL);
             PressButton(dialog, IDC_TAKE_OWNERSHIP);
         }));
-    EXPECT_EQ(shownOwner, "Everyone");
-    EXPECT_EQ(label, "Object:");
+    EXPECT_EQ(shownOwner, L"Everyone");
+    EXPECT_EQ(label, L"Object:");  // from the type name "&Object"
 
     HANDLE token = nullptr;
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+    UniqueWin32Handle owner(token);
     alignas(8) BYTE user[256];
     DWORD length = 0;
     ASSERT_TRUE(GetTokenInformation(token, TokenUser, user, sizeof user, &length));
-    CloseHandle(token);
     const std::string userSid = SidString(reinterpret_cast<TOKEN_USER*>(user)->User.Sid);
     EXPECT_EQ(OwnerOf(QueryEventSecurity(event, OWNER_SECURITY_INFORMATION).data()), userSid);
     EXPECT_EQ(OwnerOf(SecurityPage.daclDescriptor), userSid);
@@ -281,19 +264,24 @@ TEST_F(AclEditorTest, UnreadableDescriptorsFailWithoutADialog) {
     std::vector<BYTE> none;
     std::vector<BYTE> spoilt = DescriptorFromSddl("D:(A;;GA;;;WD)");
     spoilt[0] = 0;
-    for (std::vector<BYTE>* descriptor : {&none, &spoilt}) {
-        std::vector<CaughtDialog> caught;
-        EXPECT_NE(RunPermissions(*descriptor, [](HWND dialog) { PressButton(dialog, IDCANCEL); }, &caught), 0u);
-        EXPECT_TRUE(caught.empty());
-    }
+    bool shown = false;
+    auto act = [&](HWND dialog) {
+        shown = true;
+        PressButton(dialog, IDCANCEL);
+    };
+    EXPECT_NE(RunPermissions(none, act), 0u);
+    EXPECT_NE(RunPermissions(spoilt, act), 0u);
+    EXPECT_FALSE(shown);
+    DialogCatcher catcher;  // closes any dialog with Cancel
     DWORD status = 0;
     SedApplicationAccesses audit = {7, AuditAccesses, nullptr};
-    EXPECT_NE(AclEditor.systemAclEditor(nullptr, nullptr, nullptr, nullptr, &audit, nullptr, RecordApply, 0,
+    EXPECT_NE(AclEditor.systemAclEditor(nullptr, nullptr, nullptr, &kObjectType, &audit, nullptr, RecordApply, 0,
                                         spoilt.data(), FALSE, &status, 0),
               0u);
     EXPECT_NE(AclEditor.takeOwnership(nullptr, nullptr, nullptr, nullptr, nullptr, 1, RecordApply, 0, nullptr, FALSE,
                                       FALSE, &status, nullptr, 0),
               0u);
+    EXPECT_TRUE(catcher.Caught().empty());
     EXPECT_TRUE(Applied.empty());
 }
 

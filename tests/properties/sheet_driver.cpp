@@ -1,5 +1,7 @@
 #include "sheet_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <commctrl.h>
 #include <sddl.h>
 
@@ -23,17 +25,23 @@ void CALLBACK RunPendingTask(HWND, UINT, UINT_PTR id, DWORD) {
     task();  // may run modal loops of its own, which run later tasks
 }
 
+// A sheet is activated before it has its caption, so every dialog is looked
+// at once its own loop runs: the sheet goes to onSheet, the rest to `others`.
 std::vector<CaughtDialog> RunSheet(const std::function<void()>& show, const std::function<void(HWND)>& onSheet,
                                    const DialogCatcher::Handler& others) {
     DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-        if (!caught.isMessageBox && caught.caption == "Object Properties") {
-            RunSoon([dialog, &onSheet] {
+        if (caught.isMessageBox) return others ? others(dialog, caught) : false;
+        RunSoon([dialog, caught, &onSheet, &others] {
+            if (WindowText(dialog) == "Object Properties") {
                 onSheet(dialog);
                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            });
-            return true;
-        }
-        return others ? others(dialog, caught) : false;
+                return;
+            }
+            CaughtDialog named = caught;
+            named.caption = WindowText(dialog);
+            if (!others || !others(dialog, named)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        return true;
     });
     show();
     return catcher.Caught();
@@ -77,6 +85,16 @@ std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC proc
             PropertySheetA(&header);
         },
         onSheet, others);
+}
+
+std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught) {
+    std::vector<std::string> texts;
+    for (const CaughtDialog& c : caught) {
+        if (!c.isMessageBox) continue;
+        EXPECT_EQ(c.caption, "Tarnel") << c.text;
+        texts.push_back(c.text);
+    }
+    return texts;
 }
 
 HWND ShowPage(HWND sheet, int index) {

@@ -15,8 +15,9 @@
 void RunSoon(std::function<void()> task);
 
 // Shows the property sheet for path; onSheet runs from the sheet's loop, then
-// the sheet is closed with its OK ("Close") button. Other dialogs go to
-// `others` (or are closed). Returns every window that was caught.
+// the sheet is closed with its OK ("Close") button. Other windows go to
+// `others`, dialogs a moment after they show (or are closed). Returns every
+// window that was caught, with the caption it had when it was first shown.
 std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function<void(HWND sheet)>& onSheet,
                                            const DialogCatcher::Handler& others = nullptr);
 
@@ -25,6 +26,10 @@ std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function
 std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const char* path,
                                           const std::function<void(HWND sheet)>& onSheet,
                                           const DialogCatcher::Handler& others = nullptr);
+
+// The texts of the message boxes caught, each checked for the program's
+// error style: caption "Tarnel".
+std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught);
 
 // Brings a page to the front (creating it) and returns its window.
 HWND ShowPage(HWND sheet, int index);

@@ -1,6 +1,6 @@
-// Runs the real main window in-process, created by the program's own start-up
-// code, and puts back what a test changed: the stored settings, the classes,
-// the quit request. Every test also checks that each path block was released once.
+// Runs the real main window in-process, made by the program's own start-up
+// code. Puts back the stored settings, the classes and the quit request, and
+// checks that every path block of the test was released exactly once.
 #pragma once
 
 #include <windows.h>
@@ -13,46 +13,39 @@
 #include <vector>
 
 #include "common/path_block.h"
+#include "shell/app_context.h"
 #include "shell/settings.h"
+#include "shell/startup.h"
 #include "support/dialog_catcher.h"
+#include "views/namespace_tree.h"
 
-// The stored "Settings" value, or nothing when there is none.
-struct StoredValue {
-    DWORD type;
-    std::vector<BYTE> bytes;
-};
-std::optional<StoredValue> ReadSettingsValue();
-void WriteSettingsValue(DWORD type, const void* data, DWORD size);
-void DeleteSettingsKey();
-
-// Where every test's window opens unless the test stores something else.
+// Where each test's window opens unless the test stores something else.
 inline constexpr WindowSettingsRecord kTestPlacement = {0, 0, 800, 600, 50, 1, 123};
+
+// The bytes of the stored "Settings" value, or nothing when there is none.
+std::optional<std::vector<BYTE>> ReadSettingsValue(DWORD* type = nullptr);
+void WriteSettingsValue(DWORD type, const void* data, DWORD size);
 
 class BrowserTest : public ::testing::Test {
 public:
-    // Creates the main window from what is stored; false when it did not come up.
-    bool OpenBrowser();
+    // Hidden unless asked: Wine waits for a window manager when a shown window is hidden.
+    bool OpenBrowser(int showCommand = SW_HIDE) { return CreateMainWindow(instance_, showCommand) == 1; }
     void CloseBrowser();
-    // Removes a pending quit request; its exit value, or -1 when there was none.
+    // The exit value of a pending quit request, or -1 when there is none.
     static int TakeQuitRequest();
 
-    static void Command(UINT id);
-    static void SetClientSize(int width, int height);
-    static RECT PaneRect(HWND pane);  // in the main window's client coordinates
+    static void Command(UINT id) { SendMessageA(AppContext.mainWindow, WM_COMMAND, id, 0); }
     static std::string StatusText();
     static std::vector<std::string> ListNames();
     static int FindRow(const std::string& name);
-    static HTREEITEM TreeItem(const std::string& path);
-    static HTREEITEM TreeCaret();
-    static const char* TreeItemPathPointer(HTREEITEM item);  // null when unreadable
-    static std::string TreeItemPath(HTREEITEM item);
-    static void SelectInTree(const std::string& path);
-    // Sends the report a control makes, from the window and id given.
-    static void Notify(HWND from, int id, UINT code);
-    // Makes position the one GetMessagePos gives for the message being handled.
-    static void SetMessagePosition(POINT screen);
-    static POINT RowPoint(int row);  // screen point on a row's label
-    static void ClickRow(int row, UINT code);
+    static HTREEITEM TreeItem(std::string path) {
+        return FindTreeItemByPath(AppContext.namespaceTree, nullptr, path.data());
+    }
+    static HTREEITEM TreeCaret() { return TreeView_GetSelection(AppContext.namespaceTree); }
+    static const char* TreeItemPath(HTREEITEM item);  // null when there is no item
+    static void SelectInTree(const std::string& path) { TreeView_SelectItem(AppContext.namespaceTree, TreeItem(path)); }
+    // Sends the list's click report with GetMessagePos at screen (a row's label for a row of 0 or more).
+    static void ClickList(UINT code, int row, POINT screen = {});
 
 protected:
     void SetUp() override;
@@ -62,7 +55,8 @@ protected:
     DialogCatcher catcher_;
 
 private:
-    std::optional<StoredValue> savedValue_;
+    std::optional<std::vector<BYTE>> savedValue_;
+    DWORD savedType_ = REG_BINARY;
     bool hadKey_ = false;
     PathBlockCounts countsBefore_{};
 };

@@ -1,54 +1,126 @@
+#include <cstring>
+
 #include "browser_fixture.h"
+#include "common/unique_owner.h"
 #include "resource_ids.h"
-#include "shell/app_context.h"
 #include "shell/main_window.h"
-#include "shell/startup.h"
+#include "shell/pane_layout.h"
 #include "support/test_namespace.h"
+#include "views/object_list.h"
 
 namespace {
 
 using MainWindowTest = BrowserTest;
 
-TEST_F(MainWindowTest, AboutBoxClosesWithOkOnly) {
-    ASSERT_TRUE(OpenBrowser());
-    bool cancelIgnored = false;
-    DialogCatcher about([&](HWND dialog, const CaughtDialog&) {
-        // Esc and the close box send IDCANCEL, which leaves the box open.
-        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        cancelIgnored = IsWindowVisible(dialog) != FALSE;
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-        return true;
-    });
-    Command(CMD_ABOUT);
-    ASSERT_EQ(about.Caught().size(), 1u);
-    EXPECT_EQ(about.Caught()[0].caption, "About Tarnel");
-    EXPECT_TRUE(cancelIgnored);
+// x 100, y 50, 800 by 600, split 30, Details view; and the record of defaults.
+const std::vector<BYTE> kExampleBytes = {0x64, 0, 0, 0, 0x32, 0, 0, 0, 0x20, 3, 0, 0, 0x58, 2, 0, 0,
+                                         0x1E, 0, 0, 0, 1,    0, 0, 0, 0x7B, 0, 0, 0};
+const std::vector<BYTE> kDefaultBytes = {0,    0, 0, 0x80, 0, 0, 0, 0x80, 0,    0, 0, 0x80, 0, 0, 0, 0x80,
+                                         0x32, 0, 0, 0,    1, 0, 0, 0,    0x7B, 0, 0, 0};
+
+std::vector<BYTE> LoadedRecord() {
+    LoadSettings();
+    const auto* bytes = reinterpret_cast<const BYTE*>(&WindowSettings);
+    return {bytes, bytes + sizeof WindowSettings};
 }
 
-// F5 sent to the tree reaches the main window through the one loop: the tree
-// is rebuilt and shows a directory made after start-up.
+TEST_F(MainWindowTest, RecordRoundTripsThroughTheWindow) {
+    WriteSettingsValue(REG_BINARY, kExampleBytes.data(), kExampleBytes.size());
+    ASSERT_TRUE(OpenBrowser());
+    RECT outer;
+    GetWindowRect(AppContext.mainWindow, &outer);
+    EXPECT_EQ(outer.left, 100);
+    EXPECT_EQ(outer.bottom, 650);
+    CloseBrowser();
+    DWORD type = 0;
+    EXPECT_EQ(ReadSettingsValue(&type), kExampleBytes);
+    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+}
+
+// No value gives the defaults and the key; a shorter value replaces the fields
+// it covers, whatever its type; a longer one changes nothing.
+TEST_F(MainWindowTest, StoredValuesOfEverySizeAndType) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKey);
+    EXPECT_EQ(LoadedRecord(), kDefaultBytes);
+    EXPECT_EQ(SplitPercent, 50);
+    EXPECT_EQ(CurrentViewCommand, 123u);
+    UniqueRegistryKey key;
+    EXPECT_EQ(RegOpenKeyA(HKEY_CURRENT_USER, kSettingsKey, key.put()), ERROR_SUCCESS);
+
+    const std::int32_t rectangle[4] = {10, 20, 640, 480};
+    WriteSettingsValue(REG_BINARY, rectangle, sizeof rectangle);
+    std::vector<BYTE> expected = kDefaultBytes;
+    std::memcpy(expected.data(), rectangle, sizeof rectangle);
+    EXPECT_EQ(LoadedRecord(), expected);
+
+    std::vector<BYTE> longer = kExampleBytes;
+    longer.resize(32, 0xEE);
+    WriteSettingsValue(REG_BINARY, longer.data(), longer.size());
+    EXPECT_EQ(LoadedRecord(), kDefaultBytes);
+
+    const DWORD left = 77;
+    WriteSettingsValue(REG_DWORD, &left, sizeof left);
+    expected = kDefaultBytes;
+    std::memcpy(expected.data(), &left, sizeof left);
+    EXPECT_EQ(LoadedRecord(), expected);
+}
+
+// 0x44 is the icon view with two more list styles: the list shows large icons
+// without them, while the stored Details button stays pressed.
+TEST_F(MainWindowTest, StoredViewKeepsOnlyItsTypeBits) {
+    WindowSettingsRecord record = kTestPlacement;
+    record.listViewStyle = LVS_ICON | LVS_SINGLESEL | LVS_SHAREIMAGELISTS;
+    WriteSettingsValue(REG_BINARY, &record, sizeof record);
+    ASSERT_TRUE(OpenBrowser());
+    EXPECT_EQ(GetWindowLongA(AppContext.objectList, GWL_STYLE) & 0x47, LVS_ICON);
+    EXPECT_NE(SendMessageA(AppContext.toolbar, TB_ISBUTTONPRESSED, CMD_DETAILS_VIEW, 0), 0);
+}
+
+TEST_F(MainWindowTest, ExitEndsWithoutSavingAndClosingSaves) {
+    ASSERT_TRUE(OpenBrowser());
+    SetWindowPos(AppContext.mainWindow, nullptr, 40, 30, 700, 500, SWP_NOZORDER);
+    Command(CMD_EXIT);
+    EXPECT_EQ(TakeQuitRequest(), 0);
+    ASSERT_TRUE(IsWindow(AppContext.mainWindow));
+    EXPECT_EQ(std::memcmp(ReadSettingsValue().value().data(), &kTestPlacement, sizeof kTestPlacement), 0);
+
+    SendMessageA(AppContext.mainWindow, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(IsWindow(AppContext.mainWindow));
+    EXPECT_EQ(TakeQuitRequest(), 0);
+    WindowSettingsRecord stored{};
+    std::memcpy(&stored, ReadSettingsValue().value().data(), sizeof stored);
+    EXPECT_EQ(stored.x, 40);
+    EXPECT_EQ(stored.height, 500);
+}
+
+// F5 sent to the tree reaches the main window through the one loop: the
+// rebuilt tree shows a directory made after start-up.
 TEST_F(MainWindowTest, AcceleratorsWorkWhicheverPaneHasTheKey) {
     ScratchDirectory scratch;
     ASSERT_TRUE(OpenBrowser());
-    const std::string added = scratch.AddDirectory("Later");
-    ASSERT_EQ(TreeItem(added), nullptr);
-
+    const std::string later = scratch.AddDirectory("Later");
+    ASSERT_EQ(TreeItem(later), nullptr);
     PostMessageA(AppContext.namespaceTree, WM_KEYDOWN, VK_F5, 1);
     PostQuitMessage(0);
     EXPECT_EQ(RunMessageLoop(LoadAcceleratorsA(instance_, "ACCELERATORS")), 0);
-    EXPECT_NE(TreeItem(added), nullptr);
+    EXPECT_NE(TreeItem(later), nullptr);
 }
 
-TEST_F(MainWindowTest, PropertiesOpenForTheSelectedPathOnly) {
+TEST_F(MainWindowTest, AboutBoxClosesWithOkOnly) {
     ASSERT_TRUE(OpenBrowser());
-    AppContext.SelectedPath = nullptr;
-    Command(CMD_PROPERTIES);
-    EXPECT_TRUE(catcher_.Caught().empty());
-
-    AppContext.SelectedPath = "\\BaseNamedObjects";
-    Command(CMD_PROPERTIES);
-    ASSERT_EQ(catcher_.Caught().size(), 1u);
-    EXPECT_FALSE(catcher_.Caught()[0].isMessageBox);
+    {
+        DialogCatcher about([](HWND dialog, const CaughtDialog&) { return PostMessageA(dialog, WM_COMMAND, IDOK, 0); });
+        Command(CMD_ABOUT);
+        ASSERT_EQ(about.Caught().size(), 1u);
+        EXPECT_EQ(about.Caught()[0].caption, "About Tarnel");
+    }
+    // Esc and the close box send IDCANCEL, which leaves the box open.
+    HWND box = CreateDialogParamA(instance_, "AboutBox", AppContext.mainWindow, AboutDlgProc, 0);
+    SendMessageA(box, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindowVisible(box));
+    SendMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_FALSE(IsWindowVisible(box));
+    DestroyWindow(box);
 }
 
 }  // namespace

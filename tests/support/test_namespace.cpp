@@ -8,7 +8,10 @@ constexpr ACCESS_MASK kAllAccess = 0x001F0000 | 0xFFFF;
 }  // namespace
 
 NamedAttributes::NamedAttributes(const std::string& path) {
-    wide_.assign(path.begin(), path.end());
+    // Through the ANSI code page, as the program itself widens its paths.
+    const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
+    wide_.assign(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide_.data(), length);
     name_.Buffer = wide_.data();
     name_.Length = static_cast<USHORT>(wide_.size() * sizeof(wchar_t));
     name_.MaximumLength = name_.Length;

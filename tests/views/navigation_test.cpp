@@ -1,9 +1,6 @@
 #include "browser_fixture.h"
-#include "namespace/object_opener.h"
-#include <cstdio>
 #include "namespace/native_services.h"
 #include "resource_ids.h"
-#include "shell/app_context.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
 
@@ -11,41 +8,27 @@ namespace {
 
 using NavigationTest = BrowserTest;
 
-int RowCount() { return static_cast<int>(SendMessageA(AppContext.objectList, LVM_GETITEMCOUNT, 0, 0)); }
-
-TEST_F(NavigationTest, StartShowsTheRootListedWithTheFocusInTheTree) {
-    ASSERT_TRUE(OpenBrowser());
-    EXPECT_STREQ(CurrentDirectory, "\\");
-    EXPECT_EQ(TreeItemPath(TreeCaret()), "\\");
-    EXPECT_NE(FindRow("BaseNamedObjects"), -1);
-    EXPECT_EQ(StatusText(), "Currently selected:  \\");
-    EXPECT_EQ(GetFocus(), AppContext.namespaceTree);
-}
-
 // What the list and the status bar see of CurrentDirectory while they change.
-struct Observed {
-    std::string directoryAtFirstRow;
-    std::string directoryAtStatus;
-    int rowsAtStatus = -1;
-};
-Observed Seen;
+std::string DirectoryAtFirstRow;
+std::string DirectoryAtStatus;
+int RowsAtStatus;
 WNDPROC ListProc;
 WNDPROC StatusProc;
 
 LRESULT CALLBACK WatchList(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == LVM_INSERTITEMA && Seen.directoryAtFirstRow.empty()) Seen.directoryAtFirstRow = CurrentDirectory;
+    if (message == LVM_INSERTITEMA && DirectoryAtFirstRow.empty()) DirectoryAtFirstRow = CurrentDirectory;
     return CallWindowProcA(ListProc, window, message, wParam, lParam);
 }
 
 LRESULT CALLBACK WatchStatus(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == SB_SETTEXTA) {
-        Seen.directoryAtStatus = CurrentDirectory;
-        Seen.rowsAtStatus = RowCount();
+        DirectoryAtStatus = CurrentDirectory;
+        RowsAtStatus = ListView_GetItemCount(AppContext.objectList);
     }
     return CallWindowProcA(StatusProc, window, message, wParam, lParam);
 }
 
-TEST_F(NavigationTest, TreeReportsRefillListThenDirectoryThenStatus) {
+TEST_F(NavigationTest, TreeReportsRefillTheListThenTheDirectoryThenTheStatus) {
     ScratchDirectory scratch;
     scratch.AddEvent("Ev", true, false);
     ASSERT_TRUE(OpenBrowser());
@@ -53,25 +36,21 @@ TEST_F(NavigationTest, TreeReportsRefillListThenDirectoryThenStatus) {
         SetWindowLongPtrA(AppContext.objectList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchList)));
     StatusProc = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(AppContext.statusBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchStatus)));
-
-    Seen = {};
+    DirectoryAtFirstRow.clear();
     SelectInTree(scratch.Path());
-    EXPECT_EQ(Seen.directoryAtFirstRow, "\\");
-    EXPECT_EQ(Seen.directoryAtStatus, scratch.Path());
-    EXPECT_EQ(Seen.rowsAtStatus, 1);
+    EXPECT_EQ(DirectoryAtFirstRow, "\\");
+    EXPECT_EQ(DirectoryAtStatus, scratch.Path());
+    EXPECT_EQ(RowsAtStatus, 1);
 
     // Regaining the focus refills the list for the same selection.
     SetFocus(AppContext.objectList);
     AppContext.SelectedPath = nullptr;
     const long fills = NamespaceCounters().enumerations;
-    Seen = {};
+    DirectoryAtStatus.clear();
     SetFocus(AppContext.namespaceTree);
     EXPECT_GT(NamespaceCounters().enumerations, fills);
-    EXPECT_EQ(Seen.directoryAtStatus, scratch.Path());
-    EXPECT_EQ(std::string(AppContext.SelectedPath), scratch.Path());
-
-    SetWindowLongPtrA(AppContext.objectList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ListProc));
-    SetWindowLongPtrA(AppContext.statusBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(StatusProc));
+    EXPECT_EQ(DirectoryAtStatus, scratch.Path());
+    EXPECT_EQ(AppContext.SelectedPath, TreeItemPath(TreeCaret()));
 }
 
 TEST_F(NavigationTest, UpOneLevelClimbsToTheRootAndStops) {
@@ -80,97 +59,80 @@ TEST_F(NavigationTest, UpOneLevelClimbsToTheRootAndStops) {
     scratch.AddDirectory("A\\B");
     ASSERT_TRUE(OpenBrowser());
     SelectInTree(a + "\\B");
-
-    const std::string expected[] = {a, scratch.Path(), "\\BaseNamedObjects", "\\", "\\"};
-    for (const std::string& parent : expected) {
+    for (const std::string& parent : {a, scratch.Path(), std::string("\\BaseNamedObjects"), std::string("\\"),
+                                      std::string("\\")}) {
         Command(CMD_UP_ONE_LEVEL);
         EXPECT_STREQ(CurrentDirectory, parent.c_str());
-        EXPECT_EQ(TreeItemPath(TreeCaret()), parent);
+        EXPECT_STREQ(TreeItemPath(TreeCaret()), parent.c_str());
         EXPECT_EQ(StatusText(), "Currently selected:  " + parent);
     }
     EXPECT_NE(FindRow("BaseNamedObjects"), -1);
 }
 
-TEST_F(NavigationTest, RefreshRebuildsAndKeepsTheShownDirectory) {
+// Refresh shows the same directory in a rebuilt tree; once it has vanished,
+// nothing is shown until Up One Level climbs to its parent.
+TEST_F(NavigationTest, RefreshKeepsTheShownDirectoryUntilItVanishes) {
     ScratchDirectory scratch;
     const std::string a = scratch.AddDirectory("A");
     scratch.AddEvent("A\\Ev", true, false);
     ASSERT_TRUE(OpenBrowser());
     SelectInTree(a);
-    ClickRow(FindRow("Ev"), NM_CLICK);
+    ClickList(NM_CLICK, FindRow("Ev"));
     const std::string added = scratch.AddDirectory("A\\New");
-
     Command(CMD_REFRESH);
     HTREEITEM caret = TreeCaret();
-    EXPECT_EQ(TreeItemPath(caret), a);
+    EXPECT_STREQ(TreeItemPath(caret), a.c_str());
     EXPECT_NE(TreeView_GetItemState(AppContext.namespaceTree, caret, TVIS_EXPANDED) & TVIS_EXPANDED, 0u);
-    EXPECT_NE(TreeItem(added), nullptr);
     EXPECT_EQ(ListNames(), (std::vector<std::string>{"New", "Ev"}));
     // The clicked row's path was released; the pick is the tree item's path.
-    EXPECT_EQ(AppContext.SelectedPath, TreeItemPathPointer(caret));
-}
+    EXPECT_EQ(AppContext.SelectedPath, TreeItemPath(caret));
 
-TEST_F(NavigationTest, RefreshAfterTheDirectoryVanishedThenUpOneLevel) {
-    ScratchDirectory scratch;
-    const std::string a = scratch.AddDirectory("A");
-    const std::string gone = scratch.AddDirectory("A\\Gone");
-    scratch.AddEvent("A\\Gone\\Ev", true, false);
-    ASSERT_TRUE(OpenBrowser());
-    SelectInTree(gone);
+    SelectInTree(added);
     const std::string status = StatusText();
-    scratch.Remove(gone + "\\Ev");
-    scratch.Remove(gone);
-    { OpenedObject o = OpenAnyObject(gone.c_str(), 0); printf("DEBUG gone type %d\n", o.typeIndex); }
-    { OpenedObject o = OpenAnyObject((gone + "\\Ev").c_str(), 0); printf("DEBUG ev type %d\n", o.typeIndex); }
-
+    scratch.Remove(added);
     Command(CMD_REFRESH);
     EXPECT_EQ(TreeCaret(), nullptr);
-    EXPECT_EQ(RowCount(), 0);
-    EXPECT_STREQ(CurrentDirectory, gone.c_str());
+    EXPECT_EQ(ListView_GetItemCount(AppContext.objectList), 0);
+    EXPECT_STREQ(CurrentDirectory, added.c_str());
     EXPECT_EQ(AppContext.SelectedPath, nullptr);
     EXPECT_EQ(StatusText(), status);
     Command(CMD_PROPERTIES);
     EXPECT_TRUE(catcher_.Caught().empty());
-
     Command(CMD_UP_ONE_LEVEL);
     EXPECT_STREQ(CurrentDirectory, a.c_str());
-    EXPECT_EQ(TreeItemPath(TreeCaret()), a);
+    EXPECT_STREQ(TreeItemPath(TreeCaret()), a.c_str());
+}
+
+// Within one command the shown directory is listed once; anything the user
+// does afterwards lists it afresh.
+TEST_F(NavigationTest, OneListingPerCommandAndFreshListingsAfterwards) {
+    ScratchDirectory scratch;
+    const std::string a = scratch.AddDirectory("A");
+    scratch.AddEvent("A\\First", true, false);
+    scratch.AddDirectory("A\\B");
+    ASSERT_TRUE(OpenBrowser());
+    SelectInTree(a + "\\B");
+
+    long before = NamespaceCounters().enumerations;
+    Command(CMD_UP_ONE_LEVEL);
+    EXPECT_EQ(NamespaceCounters().enumerations - before, 1);
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"B", "First"}));
+
+    // A focus change by the user sees an object made after the command.
+    scratch.AddEvent("A\\Second", true, false);
+    SetFocus(AppContext.objectList);
+    before = NamespaceCounters().enumerations;
+    SetFocus(AppContext.namespaceTree);
+    EXPECT_EQ(NamespaceCounters().enumerations - before, 1);
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"B", "First", "Second"}));
+
+    // Refresh walks every directory of the tree once and the list once more.
+    scratch.AddEvent("A\\Third", true, false);
+    before = NamespaceCounters().enumerations;
+    Command(CMD_REFRESH);
+    const long treeItems = static_cast<long>(TreeView_GetCount(AppContext.namespaceTree));
+    EXPECT_LE(NamespaceCounters().enumerations - before, treeItems + 1);
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"B", "First", "Second", "Third"}));
 }
 
 }  // namespace
-TEST(DebugRemove, EventVanishes) {
-    ScratchDirectory scratch;
-    const std::string a = scratch.AddDirectory("A");
-    const std::string ev = scratch.AddEvent("A\\Ev", true, false);
-    const std::string ev2 = scratch.AddEvent("Ev2", true, false);
-    scratch.Remove(ev);
-    scratch.Remove(ev2);
-    { OpenedObject o = OpenAnyObject(ev.c_str(), 0); printf("DEBUG ev type %d\n", o.typeIndex); }
-    { OpenedObject o = OpenAnyObject(ev2.c_str(), 0); printf("DEBUG ev2 type %d\n", o.typeIndex); }
-    scratch.Remove(a);
-    { OpenedObject o = OpenAnyObject(a.c_str(), 0); printf("DEBUG a type %d\n", o.typeIndex); }
-}
-TEST(DebugRemove, RawEvent) {
-    ScratchDirectory scratch;
-    std::string full = scratch.PathOf("Raw");
-    NamedAttributes attributes(full);
-    HANDLE handle = nullptr;
-    NTSTATUS s = NtCreateEvent(&handle, 0x1F0003, attributes.Get(), 0, FALSE);
-    printf("DEBUG create %lx\n", (unsigned long)s);
-    OBJECT_BASIC_INFORMATION basic{};
-    NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr);
-    printf("DEBUG handles %lu pointers %lu attrs %lx\n", basic.HandleCount, basic.PointerCount, basic.Attributes);
-    printf("DEBUG close %lx\n", (unsigned long)NtClose(handle));
-    { OpenedObject o = OpenAnyObject(full.c_str(), 0); printf("DEBUG raw type %d\n", o.typeIndex); }
-}
-TEST(DebugRemove, Counts) {
-    ScratchDirectory scratch;
-    const std::string ev2 = scratch.AddEvent("Ev2", true, false);
-    OpenedObject o = OpenAnyObject(ev2.c_str(), 0);
-    OBJECT_BASIC_INFORMATION basic{};
-    NtQueryObject(o.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr);
-    printf("DEBUG before handles %lu\n", basic.HandleCount);
-    scratch.Remove(ev2);
-    NtQueryObject(o.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr);
-    printf("DEBUG after handles %lu\n", basic.HandleCount);
-}

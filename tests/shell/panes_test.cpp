@@ -1,0 +1,143 @@
+#include "browser_fixture.h"
+#include "resource_ids.h"
+#include "shell/pane_layout.h"
+#include "shell/toolbar_status.h"
+
+namespace {
+
+using PanesTest = BrowserTest;
+
+void SetClientSize(int width) {
+    RECT outer;
+    RECT client;
+    GetWindowRect(AppContext.mainWindow, &outer);
+    GetClientRect(AppContext.mainWindow, &client);
+    SetWindowPos(AppContext.mainWindow, nullptr, 0, 0, width + outer.right - outer.left - client.right,
+                 outer.bottom - outer.top, SWP_NOMOVE | SWP_NOZORDER);
+}
+
+// Tree, splitter and list side by side between the toolbar's and the status bar's bands.
+void ExpectSplitAt(int x, int width) {
+    RECT client;
+    GetClientRect(AppContext.mainWindow, &client);
+    const HWND panes[] = {AppContext.namespaceTree, AppContext.splitter, AppContext.objectList};
+    const int edges[] = {0, x, x, x + 3, x + 3, width};
+    for (int index = 0; index < 3; ++index) {
+        RECT rect;
+        GetWindowRect(panes[index], &rect);
+        MapWindowPoints(nullptr, AppContext.mainWindow, reinterpret_cast<POINT*>(&rect), 2);
+        EXPECT_EQ(rect.left, edges[2 * index]);
+        EXPECT_EQ(rect.right, edges[2 * index + 1]);
+        EXPECT_EQ(rect.top, 27);
+        EXPECT_EQ(rect.bottom, client.bottom - 19);
+    }
+}
+
+// Presses the splitter, moves the mouse to client x target and releases.
+void DragSplitterTo(int target) {
+    SendMessageA(AppContext.splitter, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(AppContext.splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(static_cast<short>(target - SplitX), 5));
+    SendMessageA(AppContext.splitter, WM_LBUTTONUP, 0, 0);
+}
+
+TEST_F(PanesTest, SplitKeepsItsPercentageAndDragsStayWithinTheLimits) {
+    ASSERT_TRUE(OpenBrowser());
+    const HWND panes[] = {AppContext.statusBar, AppContext.toolbar, AppContext.objectList, AppContext.namespaceTree,
+                          AppContext.splitter};
+    for (int index = 0; index < 5; ++index) EXPECT_EQ(GetDlgCtrlID(panes[index]), 1000 + index);
+    SetClientSize(600);
+    ExpectSplitAt(300, 600);
+    SetClientSize(1000);
+    ExpectSplitAt(500, 1000);
+
+    DragSplitterTo(-4000);
+    ExpectSplitAt(20, 1000);
+    DragSplitterTo(4000);
+    ExpectSplitAt(980, 1000);
+    DragSplitterTo(333);
+    EXPECT_EQ(SplitPercent, 33);
+    ExpectSplitAt(330, 1000);
+    // A click without a move changes nothing; a resize keeps the percentage.
+    SendMessageA(AppContext.splitter, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(AppContext.splitter, WM_LBUTTONUP, 0, 0);
+    SetClientSize(600);
+    ExpectSplitAt(198, 600);
+    // A stored percentage outside 0 to 100 is limited by the layout alone.
+    SplitPercent = 250;
+    SetClientSize(620);
+    ExpectSplitAt(600, 620);
+}
+
+TEST(ToolbarVersionTest, LayoutFollowsTheVersionOfTheLibrary) {
+    EXPECT_EQ(ChooseToolbarLayout(4, 70).buttonCount, 10);
+    EXPECT_EQ(ChooseToolbarLayout(5, 0).buttonCount, 10);
+    EXPECT_EQ(ChooseToolbarLayout(4, 69).buttonCount, 9);
+    EXPECT_EQ(ChooseToolbarLayout(3, 99).buttonCount, 9);
+    // The stand-in libraries answer 4.70 and a failure; kernel32 has no "DllGetVersion".
+    const struct {
+        const char* library;
+        HRESULT status;
+        DWORD major;
+        DWORD minor;
+    } libraries[] = {{"tarnel_no_such_library.dll", E_FAIL, 0, 0},
+                     {"kernel32.dll", S_OK, 4, 0},
+                     {"tarnel_test_version_470.dll", S_OK, 4, 70},
+                     {"tarnel_test_version_fail.dll", E_NOTIMPL, 0, 0}};
+    for (const auto& c : libraries) {
+        DWORD version[2] = {99, 99};
+        EXPECT_EQ(GetCommonControlsVersion(c.library, &version[0], &version[1]), c.status) << c.library;
+        EXPECT_EQ(version[0] * 100 + version[1], c.major * 100 + c.minor) << c.library;
+    }
+}
+
+int ImageCount(HWND toolbar) {
+    return ImageList_GetImageCount(reinterpret_cast<HIMAGELIST>(SendMessageA(toolbar, TB_GETIMAGELIST, 0, 0)));
+}
+
+// All seven images are there, the current view shows pressed (not checked),
+// and each button's tip comes from the string table.
+TEST_F(PanesTest, ToolbarButtonsImagesAndTips) {
+    ASSERT_TRUE(OpenBrowser());
+    EXPECT_EQ(ImageCount(AppContext.toolbar), kToolbarImageCount);
+    // The strip's light grey became the button face, on which the images are masked.
+    HDC context = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(context, ToolbarBitmap);
+    EXPECT_EQ(GetPixel(context, 0, 0), GetSysColor(COLOR_BTNFACE));
+    SelectObject(context, old);
+    DeleteDC(context);
+    EXPECT_NE(SendMessageA(AppContext.toolbar, TB_ISBUTTONPRESSED, CMD_DETAILS_VIEW, 0), 0);
+    EXPECT_EQ(SendMessageA(AppContext.toolbar, TB_ISBUTTONCHECKED, CMD_DETAILS_VIEW, 0), 0);
+    HWND tooltip = reinterpret_cast<HWND>(SendMessageA(AppContext.toolbar, TB_GETTOOLTIPS, 0, 0));
+    const char* const tips[] = {"Large icon", "Small icon", "List", "Details", "Up One Level", "Properties"};
+    for (UINT id = CMD_LARGE_ICON_VIEW; id <= CMD_PROPERTIES; ++id) {
+        char shown[80] = {};
+        TOOLINFOA tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = AppContext.toolbar;
+        tool.uId = id;
+        tool.lpszText = shown;
+        SendMessageA(tooltip, TTM_GETTEXTA, sizeof shown, reinterpret_cast<LPARAM>(&tool));
+        EXPECT_STREQ(shown, tips[id - CMD_LARGE_ICON_VIEW]);
+    }
+
+    // A toolbar that took only four images of the strip gets the other three from it.
+    HWND partial = CreateToolbarEx(AppContext.mainWindow, WS_CHILD, 1999, 4, nullptr,
+                                   reinterpret_cast<UINT_PTR>(ToolbarBitmap), nullptr, 0, 16, 16, 16, 16,
+                                   sizeof(TBBUTTON));
+    ImageList_SetImageCount(reinterpret_cast<HIMAGELIST>(SendMessageA(partial, TB_GETIMAGELIST, 0, 0)), 4);
+    AddMissingToolbarImages(partial, ToolbarBitmap);
+    EXPECT_EQ(ImageCount(partial), kToolbarImageCount);
+    DestroyWindow(partial);
+}
+
+TEST_F(PanesTest, StatusTextNamesTheSelectionWithinItsBuffer) {
+    ASSERT_TRUE(OpenBrowser());
+    EXPECT_EQ(StatusText(), "Currently selected:  \\");
+    SetStatusText(instance_, AppContext.statusBar, nullptr);
+    EXPECT_EQ(StatusText(), "Currently selected:  None");
+    const std::string longPath = "\\" + std::string(300, 'x');
+    SetStatusText(instance_, AppContext.statusBar, longPath.c_str());
+    EXPECT_EQ(StatusText(), ("Currently selected:  " + longPath).substr(0, 259));
+}
+
+}  // namespace
