@@ -14,7 +14,10 @@
 #include <string>
 #include <vector>
 
+#include "common/path_block.h"
 #include "namespace/directory_fill.h"
+#include "namespace/directory_walk.h"
+#include "namespace/object_order.h"
 #include "namespace/native_services.h"
 #include "shell/app_context.h"
 #include "shell/startup.h"
@@ -99,9 +102,22 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
+// The namespace side of a fill alone: the walk with its row texts and child
+// paths, and the directory tests of the sort, with no list control involved.
+double MeasureWalkOnly(const std::string& directory) {
+    const double start = Seconds();
+    std::vector<const char*> paths = WalkObjectRows(
+        directory.c_str(), [](void*, int, const char*, char*, char*) { return true; }, nullptr);
+    DirectoryTestRecord tests(paths);
+    const double elapsed = Seconds() - start;
+    for (const char* path : paths) FreePathBlock(const_cast<char*>(path));
+    return elapsed;
+}
+
 struct Result {
     long n;
     double floor;
+    double walkOnly;
     double fill;
     double navigation;
     double refresh;
@@ -147,10 +163,11 @@ Result MeasureSize(long n) {
     SendMessageA(main, WM_COMMAND, 126, 0);
 
     Progress("tree refreshed", n);
-    std::vector<double> floors, fills, navigations, refreshes;
+    std::vector<double> floors, walks, fills, navigations, refreshes;
     long entries = 0;
     for (int r = 0; r < repeats; ++r) floors.push_back(MeasureFloor(directory, entries));
 
+    for (int r = 0; r < repeats; ++r) walks.push_back(MeasureWalkOnly(directory));
     Progress("floor measured", n);
     for (int r = 0; r < repeats; ++r) {
         SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -198,6 +215,7 @@ Result MeasureSize(long n) {
     }
 
     result.floor = Median(floors);
+    result.walkOnly = Median(walks);
     result.fill = Median(fills);
     result.navigation = Median(navigations);
     result.refresh = Median(refreshes);
@@ -239,11 +257,11 @@ int main(int argc, char** argv) {
     std::vector<Result> results;
     for (long n : sizes) results.push_back(MeasureSize(n));
 
-    std::printf("\n%8s %9s %9s %6s %9s %6s %9s %6s  %s\n", "rows", "floor s", "fill s", "x", "navig s", "x",
-                "refresh s", "x", "enumerations/opens: fill | navigation | refresh");
+    std::printf("\n%8s %9s %9s %9s %6s %9s %6s %9s %6s  %s\n", "rows", "floor s", "walk s", "fill s", "x",
+                "navig s", "x", "refresh s", "x", "enumerations/opens: fill | navigation | refresh");
     for (const Result& r : results) {
-        std::printf("%8ld %9.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f  %ld/%ld | %ld/%ld | %ld/%ld\n", r.n, r.floor,
-                    r.fill, r.fill / r.floor, r.navigation, r.navigation / r.floor, r.refresh, r.refresh / r.floor,
+        std::printf("%8ld %9.3f %9.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f  %ld/%ld | %ld/%ld | %ld/%ld\n", r.n,
+                    r.floor, r.walkOnly, r.fill, r.fill / r.floor, r.navigation, r.navigation / r.floor, r.refresh, r.refresh / r.floor,
                     r.fillCounts.enumerations, r.fillCounts.opens, r.navigationCounts.enumerations,
                     r.navigationCounts.opens, r.refreshCounts.enumerations, r.refreshCounts.opens);
     }
@@ -252,6 +270,7 @@ int main(int argc, char** argv) {
     Emit("startup_tree_fill_s", 0, treeFill);
     for (const Result& r : results) {
         Emit("floor_s", r.n, r.floor);
+        Emit("walk_without_list_s", r.n, r.walkOnly);
         Emit("fill_s", r.n, r.fill);
         Emit("fill_ratio", r.n, r.fill / r.floor);
         Emit("navigation_s", r.n, r.navigation);

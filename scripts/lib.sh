@@ -22,7 +22,7 @@ ensure_packages() {
 
 BUILD_PACKAGES=(cmake make python3 googletest
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix binutils-mingw-w64-x86-64 binutils-mingw-w64-i686)
-RUN_PACKAGES=(wine wine64 xvfb xauth x11-utils)
+RUN_PACKAGES=(wine wine64 fonts-wine xvfb xauth x11-utils)
 
 # Starts a private X server when there is no display; sets DISPLAY and XVFB_PID.
 start_display() {

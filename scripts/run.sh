@@ -34,5 +34,5 @@ if [ -z "$window" ]; then
 fi
 sleep 2
 screenshot="$TARNEL_ROOT/build/x86_64/tarnel-screenshot.png"
-import -window root "$screenshot"
+import -window root -crop 1024x740+0+0 +repage "$screenshot"
 echo "Tarnel is running on the virtual display $DISPLAY; screenshot: $screenshot"
