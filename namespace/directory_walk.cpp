@@ -59,20 +59,20 @@ NTSTATUS DirectoryReader::QueryEntry() {
 }
 
 bool DirectoryReader::Next() {
-    if (!directory_) return false;
-    NTSTATUS status = QueryEntry();
-    restart_ = false;
-    if (status != kStatusSuccess) {
-        directory_.reset();
-        return false;
+    while (directory_) {
+        NTSTATUS status = QueryEntry();
+        restart_ = false;
+        if (status != kStatusSuccess) break;
+        const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer_.data());
+        if (ConvertToAnsi(entry->name, name_) != kStatusSuccess ||
+            ConvertToAnsi(entry->typeName, typeName_) != kStatusSuccess)
+            break;
+        // Objects are addressed by ANSI path: a name the code page cannot hold
+        // would address another object (or none), so such an entry is passed over.
+        if (IsExactAnsi(entry->name, name_)) return true;
     }
-    const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer_.data());
-    if (ConvertToAnsi(entry->name, name_) != kStatusSuccess ||
-        ConvertToAnsi(entry->typeName, typeName_) != kStatusSuccess) {
-        directory_.reset();
-        return false;
-    }
-    return true;
+    directory_.reset();
+    return false;
 }
 
 void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context) {

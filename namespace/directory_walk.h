@@ -20,7 +20,8 @@ class DirectoryReader {
 public:
     // Opens the directory as type "Directory" with no extra access; false when it cannot be opened.
     bool Open(const char* path);
-    // Moves to the next entry; false at the end of the directory or at a failed query.
+    // Moves to the next entry whose name the ANSI code page holds; false at
+    // the end of the directory or at a failed query.
     bool Next();
     const char* Name() const { return name_.c_str(); }
     const char* TypeName() const { return typeName_.c_str(); }

@@ -1,5 +1,7 @@
 #include "namespace/native_services.h"
 
+#include <cwchar>
+
 NTSTATUS CountedUnicode::AssignAnsi(const char* text) noexcept {
     Reset();
     ANSI_STRING source;
@@ -59,4 +61,13 @@ NTSTATUS ConvertToAnsi(const UNICODE_STRING& text, std::string& out) {
     }
     out.resize(written);
     return status;
+}
+
+bool IsExactAnsi(const UNICODE_STRING& text, const std::string& ansi) {
+    std::wstring wide(ansi.size(), L'\0');
+    ULONG written = 0;
+    if (RtlMultiByteToUnicodeN(wide.data(), static_cast<ULONG>(wide.size() * sizeof(WCHAR)), &written, ansi.data(),
+                               static_cast<ULONG>(ansi.size())) != kStatusSuccess)
+        return false;
+    return written == text.Length && std::wmemcmp(wide.data(), text.Buffer, written / sizeof(WCHAR)) == 0;
 }

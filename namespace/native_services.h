@@ -41,6 +41,7 @@ NTSTATUS NTAPI NtQueryMutant(HANDLE, ULONG, PVOID, ULONG, PULONG);
 NTSTATUS NTAPI NtQuerySecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR, ULONG, PULONG);
 NTSTATUS NTAPI NtSetSecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR, ULONG, PULONG, PCWCH, ULONG);
+NTSTATUS NTAPI RtlMultiByteToUnicodeN(PWCH, ULONG, PULONG, const CHAR*, ULONG);
 
 // Creation services: used by the tests and the benchmark to build scratch namespaces.
 NTSTATUS NTAPI NtCreateDirectoryObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
@@ -129,6 +130,9 @@ private:
 
 // Converts counted UTF-16 to ANSI through the ANSI code page, into a reusable string.
 NTSTATUS ConvertToAnsi(const UNICODE_STRING& text, std::string& out);
+
+// True when ansi widens back to exactly text: the code page holds every character.
+bool IsExactAnsi(const UNICODE_STRING& text, const std::string& ansi);
 
 // Fills object attributes for an absolute, case-insensitive name.
 OBJECT_ATTRIBUTES MakeObjectAttributes(UNICODE_STRING* name, ULONG extraAttributes = 0);

@@ -245,4 +245,26 @@ TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
     EXPECT_TRUE(rows.HasRow("e\tEvent"));
 }
 
+// A name the ANSI code page cannot hold has no path of its own; the entries
+// around it are still listed, and the object whose name it would turn into is
+// listed only once, as itself.
+TEST_F(DirectoryWalkTest, NamesOutsideTheCodePageArePassedOver) {
+    std::wstring wide(scratch.Path().begin(), scratch.Path().end());
+    wide += L"\\\u0416\u4e2d";
+    UNICODE_STRING name{static_cast<USHORT>(wide.size() * 2), static_cast<USHORT>(wide.size() * 2), wide.data()};
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
+    HANDLE handle = nullptr;
+    ASSERT_EQ(NtCreateEvent(&handle, 0x1F0003, &attributes, 0, FALSE), kStatusSuccess);
+    scratch.Keep(handle);
+    scratch.AddEvent("Before", true, false);
+    scratch.AddSemaphore("??", 1, 2);
+
+    RowRecorder recorder;
+    WalkObjectRows(scratch.Path().c_str(), RowRecorder::Add, &recorder);
+    EXPECT_EQ(recorder.rows.size(), 2u);
+    EXPECT_TRUE(recorder.HasRow("Before\tEvent"));
+    EXPECT_TRUE(recorder.HasRow("??\tSemaphore"));
+}
+
 }  // namespace
+
