@@ -108,7 +108,7 @@ int InitializeBrowser() {
 
     HTREEITEM item = FindTreeItemByPath(AppContext.namespaceTree, nullptr, CurrentDirectory);
     if (item == nullptr) return 1;
-    // The selection report already refills the list; the explicit refill follows the Part.
+    // The selection report lists the root; the refill below keeps those rows.
     SelectTreeItem(item);
     ExpandTreeItem(item);
     ShowCurrentDirectory();
