@@ -24,18 +24,12 @@ constexpr int kSuccessX = 197;
 constexpr int kFailureX = 247;
 constexpr int kCheckWidth = 12;
 
-struct AuditingDialog {
+struct AuditingDialog : EditorSession {
     const SedApplicationAccesses* accesses;
     const GENERIC_MAPPING* mapping;
-    const wchar_t* objectName;
-    SedApplyCallback apply;
-    ULONG_PTR callbackContext;
-    PSECURITY_DESCRIPTOR descriptor;
-    bool writable;
     AclContents sacl;
     int rows[MAX_CHECK_ROWS];  // the table rows shown, in order
     int rowCount;
-    DWORD status;
 };
 
 const SedApplicationAccess& RowOf(const AuditingDialog& state, int i) {
@@ -158,8 +152,7 @@ void OnOk(HWND dialog, AuditingDialog& state) {
         ShowEditorMessage(dialog, L"The audit list cannot be written: it has too many entries.");
         return;
     }
-    state.apply(dialog, EditorModule, state.callbackContext, descriptor.data(), nullptr, FALSE, FALSE, &state.status);
-    EndDialog(dialog, IDOK);
+    ApplyAndClose(dialog, state, descriptor.data());
 }
 
 void OnCommand(HWND dialog, int id, HWND, UINT notification) {
@@ -206,24 +199,14 @@ extern "C" DWORD WINAPI SedSystemAclEditor(HWND owner, HINSTANCE, LPWSTR, const 
                                            SedApplyCallback applyCallback, ULONG_PTR callbackContext,
                                            PSECURITY_DESCRIPTOR descriptor, BOOLEAN saclNotEditable,
                                            LPDWORD statusReturn, DWORD) {
-    if (statusReturn != nullptr) *statusReturn = kSedStatusNotModified;
-    const DWORD check = CheckGivenDescriptor(descriptor, FALSE);
-    if (check != ERROR_SUCCESS) return check;
-    if (accesses == nullptr || accesses->accessGroup == nullptr || applyCallback == nullptr)
-        return ERROR_INVALID_PARAMETER;
-
     AuditingDialog state = {};
+    const DWORD check = BeginEditorSession(state, objectName, applyCallback, callbackContext, descriptor, FALSE,
+                                           saclNotEditable, statusReturn);
+    if (check != ERROR_SUCCESS) return check;
+    if (accesses == nullptr || accesses->accessGroup == nullptr) return ERROR_INVALID_PARAMETER;
     state.accesses = accesses;
     state.mapping = objectType != nullptr ? objectType->genericMapping : nullptr;
-    state.objectName = objectName;
-    state.apply = applyCallback;
-    state.callbackContext = callbackContext;
-    state.descriptor = descriptor;
-    state.writable = !saclNotEditable;
-    state.status = kSedStatusNotModified;
     if (!ReadSaclContents(descriptor, state.sacl)) return ERROR_INVALID_SECURITY_DESCR;
 
-    const DWORD result = RunEditorDialog(owner, IDD_AUDITING, AuditingProc, &state);
-    if (statusReturn != nullptr) *statusReturn = state.status;
-    return result;
+    return RunEditorSession(owner, IDD_AUDITING, AuditingProc, state, statusReturn);
 }

@@ -15,10 +15,20 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     return TRUE;
 }
 
-DWORD CheckGivenDescriptor(PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable) {
+DWORD BeginEditorSession(EditorSession& session, LPWSTR objectName, SedApplyCallback apply, ULONG_PTR callbackContext,
+                         PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable, BOOLEAN notWritable,
+                         LPDWORD statusReturn) {
+    if (statusReturn != nullptr) *statusReturn = kSedStatusNotModified;
     if (notReadable) return ERROR_ACCESS_DENIED;
     if (descriptor == nullptr || !IsValidSecurityDescriptor(descriptor)) return ERROR_INVALID_SECURITY_DESCR;
+    if (apply == nullptr) return ERROR_INVALID_PARAMETER;
+    session = {objectName, apply, callbackContext, descriptor, !notWritable, kSedStatusNotModified};
     return ERROR_SUCCESS;
+}
+
+void ApplyAndClose(HWND dialog, EditorSession& session, PSECURITY_DESCRIPTOR edited) {
+    session.apply(dialog, EditorModule, session.callbackContext, edited, nullptr, FALSE, FALSE, &session.status);
+    EndDialog(dialog, IDOK);
 }
 
 DWORD RunEditorDialog(HWND owner, int templateId, DLGPROC procedure, void* state) {

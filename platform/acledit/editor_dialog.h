@@ -8,13 +8,37 @@
 
 extern HINSTANCE EditorModule;
 
-// 0 when the descriptor given to an editor can be shown, else the result the
-// entry point returns.
-DWORD CheckGivenDescriptor(PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable);
+// What each editor dialog works on: the descriptor it was given, where an
+// edit is applied, and the status word the entry point hands back.
+struct EditorSession {
+    const wchar_t* objectName;
+    SedApplyCallback apply;
+    ULONG_PTR callbackContext;
+    PSECURITY_DESCRIPTOR descriptor;
+    bool writable;
+    DWORD status;
+};
+
+// Checks what an entry point was given and fills the session from it; 0 when
+// the descriptor can be shown, else the result the entry point returns.
+DWORD BeginEditorSession(EditorSession& session, LPWSTR objectName, SedApplyCallback apply, ULONG_PTR callbackContext,
+                         PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable, BOOLEAN notWritable,
+                         LPDWORD statusReturn);
+
+// Hands the edited descriptor to the caller's callback and closes the dialog.
+void ApplyAndClose(HWND dialog, EditorSession& session, PSECURITY_DESCRIPTOR edited);
 
 // Runs one of this module's dialogs, owned by owner (none is usual), with state in its lParam.
 // 0 when the dialog ran, else the reason it could not be made.
 DWORD RunEditorDialog(HWND owner, int templateId, DLGPROC procedure, void* state);
+
+// Runs a session's dialog and reports the session's status through statusReturn.
+template <typename Dialog>
+DWORD RunEditorSession(HWND owner, int templateId, DLGPROC procedure, Dialog& state, LPDWORD statusReturn) {
+    const DWORD result = RunEditorDialog(owner, templateId, procedure, &state);
+    if (statusReturn != nullptr) *statusReturn = state.status;
+    return result;
+}
 
 // The state record a dialog was started with; kept at WM_INITDIALOG.
 void KeepDialogState(HWND dialog, LPARAM state);

@@ -18,14 +18,8 @@ static_assert(std::is_same_v<decltype(&SedTakeOwnership), SedTakeOwnershipProc>)
 
 namespace {
 
-struct OwnershipDialog {
+struct OwnershipDialog : EditorSession {
     const wchar_t* typeName;
-    const wchar_t* objectName;
-    SedApplyCallback apply;
-    ULONG_PTR callbackContext;
-    PSECURITY_DESCRIPTOR descriptor;
-    bool writable;
-    DWORD status;
 };
 
 BOOL OnInitDialog(HWND dialog, HWND, LPARAM lParam) {
@@ -51,8 +45,7 @@ void OnTakeOwnership(HWND dialog, OwnershipDialog& state) {
         ShowEditorMessage(dialog, L"The current user's account cannot be read.");
         return;
     }
-    state.apply(dialog, EditorModule, state.callbackContext, descriptor.data(), nullptr, FALSE, FALSE, &state.status);
-    EndDialog(dialog, IDOK);
+    ApplyAndClose(dialog, state, descriptor.data());
 }
 
 void OnCommand(HWND dialog, int id, HWND, UINT) {
@@ -77,14 +70,10 @@ extern "C" DWORD WINAPI SedTakeOwnership(HWND owner, HINSTANCE, LPWSTR, LPWSTR o
                                          UINT, SedApplyCallback applyCallback, ULONG_PTR callbackContext,
                                          PSECURITY_DESCRIPTOR descriptor, BOOLEAN ownerNotReadable,
                                          BOOLEAN ownerNotWritable, LPDWORD statusReturn, const SedHelpInfo*, DWORD) {
-    if (statusReturn != nullptr) *statusReturn = kSedStatusNotModified;
-    const DWORD check = CheckGivenDescriptor(descriptor, ownerNotReadable);
+    OwnershipDialog state = {};
+    const DWORD check = BeginEditorSession(state, objectName, applyCallback, callbackContext, descriptor,
+                                           ownerNotReadable, ownerNotWritable, statusReturn);
     if (check != ERROR_SUCCESS) return check;
-    if (applyCallback == nullptr) return ERROR_INVALID_PARAMETER;
-
-    OwnershipDialog state = {objectTypeName, objectName, applyCallback, callbackContext, descriptor,
-                             !ownerNotWritable, kSedStatusNotModified};
-    const DWORD result = RunEditorDialog(owner, IDD_OWNERSHIP, OwnershipProc, &state);
-    if (statusReturn != nullptr) *statusReturn = state.status;
-    return result;
+    state.typeName = objectTypeName;
+    return RunEditorSession(owner, IDD_OWNERSHIP, OwnershipProc, state, statusReturn);
 }

@@ -26,17 +26,11 @@ constexpr int kKindAllow = 0;
 constexpr int kKindDeny = 1;
 constexpr int kTitleSize = 128;
 
-struct PermissionsDialog {
+struct PermissionsDialog : EditorSession {
     const SedApplicationAccesses* accesses;
     const GENERIC_MAPPING* mapping;
     const wchar_t* specialTitle;
-    const wchar_t* objectName;
-    SedApplyCallback apply;
-    ULONG_PTR callbackContext;
-    PSECURITY_DESCRIPTOR descriptor;
-    bool writable;
     AclContents dacl;
-    DWORD status;
 };
 
 struct SpecialAccessDialog {
@@ -283,8 +277,7 @@ void OnOk(HWND dialog, PermissionsDialog& state) {
         ShowEditorMessage(dialog, L"The permission list cannot be written: it has too many entries.");
         return;
     }
-    state.apply(dialog, EditorModule, state.callbackContext, descriptor.data(), nullptr, FALSE, FALSE, &state.status);
-    EndDialog(dialog, IDOK);
+    ApplyAndClose(dialog, state, descriptor.data());
 }
 
 void OnCommand(HWND dialog, int id, HWND, UINT notification) {
@@ -337,27 +330,17 @@ extern "C" DWORD WINAPI SedDiscretionaryAclEditor(HWND owner, HINSTANCE, LPWSTR,
                                                   SedApplyCallback applyCallback, ULONG_PTR callbackContext,
                                                   PSECURITY_DESCRIPTOR descriptor, BOOLEAN daclNotReadable,
                                                   BOOLEAN daclNotWritable, LPDWORD statusReturn, DWORD) {
-    if (statusReturn != nullptr) *statusReturn = kSedStatusNotModified;
-    const DWORD check = CheckGivenDescriptor(descriptor, daclNotReadable);
-    if (check != ERROR_SUCCESS) return check;
-    if (accesses == nullptr || accesses->accessGroup == nullptr || applyCallback == nullptr)
-        return ERROR_INVALID_PARAMETER;
-
     PermissionsDialog state = {};
+    const DWORD check = BeginEditorSession(state, objectName, applyCallback, callbackContext, descriptor,
+                                           daclNotReadable, daclNotWritable, statusReturn);
+    if (check != ERROR_SUCCESS) return check;
+    if (accesses == nullptr || accesses->accessGroup == nullptr) return ERROR_INVALID_PARAMETER;
     state.accesses = accesses;
     state.mapping = objectType != nullptr ? objectType->genericMapping : nullptr;
     state.specialTitle = objectType != nullptr && objectType->specialObjectAccessTitle != nullptr
                              ? objectType->specialObjectAccessTitle
                              : kSpecialAccessButton;
-    state.objectName = objectName;
-    state.apply = applyCallback;
-    state.callbackContext = callbackContext;
-    state.descriptor = descriptor;
-    state.writable = !daclNotWritable;
-    state.status = kSedStatusNotModified;
     if (!ReadDaclContents(descriptor, state.dacl)) return ERROR_INVALID_SECURITY_DESCR;
 
-    const DWORD result = RunEditorDialog(owner, IDD_PERMISSIONS, PermissionsProc, &state);
-    if (statusReturn != nullptr) *statusReturn = state.status;
-    return result;
+    return RunEditorSession(owner, IDD_PERMISSIONS, PermissionsProc, state, statusReturn);
 }

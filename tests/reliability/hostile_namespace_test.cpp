@@ -178,16 +178,7 @@ protected:
 
     // A directory whose descriptor grants nobody anything.
     void AddLockedDirectory(const std::string& name) {
-        NamedAttributes attributes(scratch_.PathOf(name));
-        SECURITY_DESCRIPTOR descriptor{};
-        ACL emptyAcl{};
-        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-        InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
-        SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE);
-        attributes.Get()->SecurityDescriptor = &descriptor;
-        HANDLE handle = nullptr;
-        ASSERT_EQ(NtCreateDirectoryObject(&handle, 0, attributes.Get()), kStatusSuccess);
-        scratch_.Keep(handle);
+        ASSERT_FALSE(scratch_.AddLockedDirectory(name).empty());
         Expect(name, scratch_.PathOf(name), {"Directory", "", false});
     }
 

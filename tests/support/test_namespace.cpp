@@ -43,30 +43,51 @@ std::string ScratchDirectory::AddDirectory(const std::string& relative) {
     return Remember(full, NtCreateDirectoryObject(&handle, kAllAccess, attributes.Get()), handle);
 }
 
+namespace {
+
+// A descriptor whose DACL is empty: it grants nobody anything.
+struct DenyEveryone {
+    DenyEveryone() {
+        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+        InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
+        SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE);
+    }
+    SECURITY_DESCRIPTOR descriptor{};
+    ACL emptyAcl{};
+};
+
+}  // namespace
+
 std::string ScratchDirectory::AddSymbolicLink(const std::string& relative, const std::string& target) {
-    std::string full = PathOf(relative);
-    NamedAttributes attributes(full);
-    std::wstring wideTarget(target.begin(), target.end());
-    UNICODE_STRING targetName{static_cast<USHORT>(wideTarget.size() * 2), static_cast<USHORT>(wideTarget.size() * 2),
-                              wideTarget.data()};
-    HANDLE handle = nullptr;
-    return Remember(full, NtCreateSymbolicLinkObject(&handle, kAllAccess, attributes.Get(), &targetName), handle);
+    return CreateLink(relative, target, false);
 }
 
 std::string ScratchDirectory::AddLockedSymbolicLink(const std::string& relative, const std::string& target) {
+    return CreateLink(relative, target, true);
+}
+
+std::string ScratchDirectory::CreateLink(const std::string& relative, const std::string& target, bool locked) {
     std::string full = PathOf(relative);
     NamedAttributes attributes(full);
-    SECURITY_DESCRIPTOR descriptor{};
-    ACL emptyAcl{};
-    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
-    InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION);
-    SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE);
-    attributes.Get()->SecurityDescriptor = &descriptor;
+    DenyEveryone deny;
+    if (locked) attributes.Get()->SecurityDescriptor = &deny.descriptor;
     std::wstring wideTarget(target.begin(), target.end());
     UNICODE_STRING targetName{static_cast<USHORT>(wideTarget.size() * 2), static_cast<USHORT>(wideTarget.size() * 2),
                               wideTarget.data()};
     HANDLE handle = nullptr;
-    return Remember(full, NtCreateSymbolicLinkObject(&handle, 0, attributes.Get(), &targetName), handle);
+    // The creator of a locked link asks for nothing: the empty DACL would refuse it.
+    const NTSTATUS status =
+        NtCreateSymbolicLinkObject(&handle, locked ? 0 : kAllAccess, attributes.Get(), &targetName);
+    return Remember(full, status, handle);
+}
+
+std::string ScratchDirectory::AddLockedDirectory(const std::string& relative) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    DenyEveryone deny;
+    attributes.Get()->SecurityDescriptor = &deny.descriptor;
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateDirectoryObject(&handle, 0, attributes.Get()), handle);
 }
 
 std::string ScratchDirectory::AddEvent(const std::string& relative, bool notification, bool signalled) {

@@ -26,6 +26,8 @@ public:
     std::string AddSymbolicLink(const std::string& relative, const std::string& target);
     // A link whose descriptor grants nobody anything, so no one can open it.
     std::string AddLockedSymbolicLink(const std::string& relative, const std::string& target);
+    // A directory whose descriptor grants nobody anything.
+    std::string AddLockedDirectory(const std::string& relative);
     std::string AddEvent(const std::string& relative, bool notification, bool signalled);
     std::string AddMutant(const std::string& relative, bool ownedByThisThread);
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
@@ -40,6 +42,7 @@ public:
     void Remove(const std::string& fullPath);
 
 private:
+    std::string CreateLink(const std::string& relative, const std::string& target, bool locked);
     // Takes the handle by reference: it is read only after the create call filled it.
     std::string Remember(const std::string& fullPath, NTSTATUS status, const HANDLE& handle);
 
