@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -154,58 +153,6 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
     PostMessageA(again.Window(), WM_COMMAND, 110, 0);
     EXPECT_EQ(again.ExitValue(), 0);
     EXPECT_EQ(ReadStored(), stored);
-}
-
-// Whatever the stored value holds, the window opens, lays out its panes and
-// closes cleanly, storing a whole record again.
-TEST_F(ProgramTest, DamagedSettingsNeverStopTheProgram) {
-    std::mt19937 generator(20261207);
-    std::vector<BYTE> randomBytes(28);
-    for (BYTE& byte : randomBytes) byte = static_cast<BYTE>(generator());
-    const std::vector<BYTE> whole = Record(20, 20, 700, 500, 40, 1, 123);
-
-    struct Case {
-        const char* what;
-        DWORD type;
-        std::vector<BYTE> bytes;
-    };
-    const std::vector<Case> cases = {
-        {"empty", REG_BINARY, {}},
-        {"3 bytes", REG_BINARY, {1, 2, 3}},
-        {"16 bytes", REG_BINARY, std::vector<BYTE>(whole.begin(), whole.begin() + 16)},
-        {"28 bytes", REG_BINARY, whole},
-        {"100 bytes", REG_BINARY, std::vector<BYTE>(100, 0x7F)},
-        {"string type", REG_SZ, std::vector<BYTE>(whole.begin(), whole.end())},
-        {"random", REG_BINARY, randomBytes},
-        {"split -5", REG_BINARY, Record(20, 20, 700, 500, -5, 1, 123)},
-        {"split 1000", REG_BINARY, Record(20, 20, 700, 500, 1000, 1, 123)},
-        {"style 7, command 999", REG_BINARY, Record(20, 20, 700, 500, 50, 7, 999)},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        WriteStored(c.type, c.bytes);
-        RunningProgram program;
-        ASSERT_NE(program.Window(), nullptr);
-        for (int id = 1000; id <= 1004; ++id) EXPECT_NE(program.Pane(id), nullptr) << id;
-        // The list's view type is always one the control knows.
-        const LONG listStyle = GetWindowLongA(program.Pane(1002), GWL_STYLE);
-        EXPECT_LE(listStyle & 3, 3);
-        RECT client{};
-        GetClientRect(program.Window(), &client);
-        RECT splitter{};
-        GetWindowRect(program.Pane(1004), &splitter);
-        MapWindowPoints(nullptr, program.Window(), reinterpret_cast<POINT*>(&splitter), 2);
-        if (client.right >= 40) {
-            EXPECT_GE(splitter.left, 20);
-            EXPECT_LE(splitter.left, client.right - 20);
-        }
-        PostMessageA(program.Window(), WM_CLOSE, 0, 0);
-        EXPECT_EQ(program.ExitValue(), 0);
-        std::optional<Stored> stored = ReadStored();
-        ASSERT_TRUE(stored.has_value());
-        EXPECT_EQ(stored->bytes.size(), 28u);
-        EXPECT_EQ(stored->type, static_cast<DWORD>(REG_BINARY));
-    }
 }
 
 }  // namespace

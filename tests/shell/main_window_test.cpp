@@ -1,4 +1,5 @@
 #include <cstring>
+#include <random>
 
 #include "browser_fixture.h"
 #include "common/unique_owner.h"
@@ -74,6 +75,66 @@ TEST_F(MainWindowTest, StoredViewKeepsOnlyItsTypeBits) {
     ASSERT_TRUE(OpenBrowser());
     EXPECT_EQ(GetWindowLongA(AppContext.objectList, GWL_STYLE) & 0x47, LVS_ICON);
     EXPECT_NE(SendMessageA(AppContext.toolbar, TB_ISBUTTONPRESSED, CMD_DETAILS_VIEW, 0), 0);
+}
+
+// Whatever the stored value holds, the window opens with all five panes, the
+// list in the view type the record gives (or the default's), the splitter
+// within its limits, and closing ends the loop with 0 and stores a whole record.
+TEST_F(MainWindowTest, DamagedSettingsNeverStopTheWindow) {
+    std::mt19937 generator(20261207);
+    std::vector<BYTE> randomBytes(28);
+    for (BYTE& byte : randomBytes) byte = static_cast<BYTE>(generator());
+    auto record = [](std::int32_t split, std::int32_t style, std::int32_t command) {
+        const std::int32_t fields[] = {20, 20, 700, 500, split, style, command};
+        const auto* first = reinterpret_cast<const BYTE*>(fields);
+        return std::vector<BYTE>(first, first + sizeof fields);
+    };
+    const std::vector<BYTE> whole = record(40, 2, 121);
+    const struct {
+        const char* what;
+        DWORD type;
+        std::vector<BYTE> bytes;
+    } cases[] = {
+        {"empty", REG_BINARY, {}},
+        {"3 bytes", REG_BINARY, {1, 2, 3}},
+        {"16 bytes", REG_BINARY, std::vector<BYTE>(whole.begin(), whole.begin() + 16)},
+        {"28 bytes", REG_BINARY, whole},
+        {"100 bytes", REG_BINARY, std::vector<BYTE>(100, 0x7F)},
+        {"string type", REG_SZ, whole},
+        {"random", REG_BINARY, randomBytes},
+        {"split -5", REG_BINARY, record(-5, 0, 120)},
+        {"split 1000", REG_BINARY, record(1000, 3, 122)},
+        {"style 7, command 999", REG_BINARY, record(50, 7, 999)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteSettingsValue(c.type, c.bytes.data(), static_cast<DWORD>(c.bytes.size()));
+        // What the record should hold: the defaults, overlaid by a value that fits.
+        WindowSettingsRecord expected = kDefaultWindowSettings;
+        if (c.bytes.size() <= sizeof expected) std::memcpy(&expected, c.bytes.data(), c.bytes.size());
+
+        // Shown, as the program shows it: the first layout comes with showing.
+        ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+        for (HWND pane : {AppContext.statusBar, AppContext.toolbar, AppContext.objectList, AppContext.namespaceTree,
+                          AppContext.splitter})
+            EXPECT_NE(pane, nullptr);
+        EXPECT_EQ(GetWindowLongA(AppContext.objectList, GWL_STYLE) & LVS_TYPEMASK,
+                  expected.listViewStyle & LVS_TYPEMASK);
+        RECT client{};
+        GetClientRect(AppContext.mainWindow, &client);
+        RECT splitter{};
+        GetWindowRect(AppContext.splitter, &splitter);
+        MapWindowPoints(nullptr, AppContext.mainWindow, reinterpret_cast<POINT*>(&splitter), 2);
+        if (client.right >= 40) {
+            EXPECT_GE(splitter.left, 20);
+            EXPECT_LE(splitter.left, client.right - 20);
+        }
+        DestroyWindow(AppContext.mainWindow);
+        EXPECT_EQ(TakeQuitRequest(), 0);
+        DWORD type = 0;
+        EXPECT_EQ(ReadSettingsValue(&type).value_or(std::vector<BYTE>{}).size(), 28u);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
+    }
 }
 
 TEST_F(MainWindowTest, ExitEndsWithoutSavingAndClosingSaves) {
