@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "common/path_block.h"
-#include "namespace/directory_fill.h"
+#include "views/directory_fill.h"
 #include "namespace/directory_walk.h"
 #include "namespace/object_order.h"
 #include "namespace/native_services.h"
@@ -106,9 +106,11 @@ double Median(std::vector<double> values) {
 // paths, and the directory tests of the sort, with no list control involved.
 double MeasureWalkOnly(const std::string& directory) {
     const double start = Seconds();
-    std::vector<const char*> paths = WalkObjectRows(
+    std::vector<ListedRow> rows = WalkObjectRows(
         directory.c_str(), [](void*, int, const char*, char*, char*) { return true; }, nullptr);
-    DirectoryTestRecord tests(paths);
+    std::vector<const char*> paths;
+    for (const ListedRow& row : rows) paths.push_back(row.path);
+    DirectoryTestRecord tests(std::move(rows));
     const double elapsed = Seconds() - start;
     for (const char* path : paths) FreePathBlock(const_cast<char*>(path));
     return elapsed;

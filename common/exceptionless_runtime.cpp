@@ -5,7 +5,7 @@
 // place: an allocation that fails, or a container asked for more than it can
 // hold, ends the program as an uncaught exception would have.
 //
-// Linked into tarnel.exe and acledit.dll only; the tests keep the library's
+// Linked into tarnel.exe and tarnel-acledit.dll only; the tests keep the library's
 // throwing versions, which GoogleTest relies on.
 
 #include <windows.h>

@@ -2,9 +2,16 @@
 
 #include <windows.h>
 
+#include <unordered_set>
+
 namespace {
 PathBlockCounts Counts{};
+// Blocks whose text is a visible form rather than an address (see the header).
+std::unordered_set<const char*>& UnaddressableBlocks() {
+    static std::unordered_set<const char*> blocks;
+    return blocks;
 }
+}  // namespace
 
 char* AllocatePathBlock() {
     auto* block = static_cast<char*>(LocalAlloc(LMEM_FIXED, kObjectPathBlockSize));
@@ -18,7 +25,16 @@ char* AllocatePathBlock() {
 void FreePathBlock(char* block) {
     if (block == nullptr) return;
     ++Counts.freed;
+    UnaddressableBlocks().erase(block);
     LocalFree(block);
 }
 
 PathBlockCounts GetPathBlockCounts() { return Counts; }
+
+void MarkPathUnaddressable(const char* block) {
+    if (block != nullptr) UnaddressableBlocks().insert(block);
+}
+
+bool IsPathAddressable(const char* path) {
+    return path != nullptr && UnaddressableBlocks().count(path) == 0;
+}

@@ -23,3 +23,11 @@ struct PathBlockCounts {
     long freed;
 };
 PathBlockCounts GetPathBlockCounts();
+
+// A block may hold only the visible form of a path: an entry whose name the
+// ANSI code page cannot carry, or whose path does not fit the block. Its text
+// names the object for the user but would address another object, or none,
+// so nothing opens it. The mark goes when the block is freed.
+void MarkPathUnaddressable(const char* block);
+// False for a marked block (and for null); true for any other path, copies included.
+bool IsPathAddressable(const char* path);

@@ -4,6 +4,7 @@
 
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
 
 namespace {
 
@@ -59,27 +60,38 @@ NTSTATUS DirectoryReader::QueryEntry() {
 }
 
 bool DirectoryReader::Next() {
-    while (directory_) {
-        NTSTATUS status = QueryEntry();
-        restart_ = false;
-        if (status != kStatusSuccess) break;
+    if (!directory_) return false;
+    NTSTATUS status = QueryEntry();
+    restart_ = false;
+    if (status == kStatusSuccess) {
         const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer_.data());
-        if (ConvertToAnsi(entry->name, name_) != kStatusSuccess ||
-            ConvertToAnsi(entry->typeName, typeName_) != kStatusSuccess)
-            break;
-        // Objects are addressed by ANSI path: a name the code page cannot hold
-        // would address another object (or none), so such an entry is passed over.
-        if (IsExactAnsi(entry->name, name_)) return true;
+        nameIsExact_ = DescribeName(entry->name, name_);
+        DescribeName(entry->typeName, typeName_);
+        return true;
     }
     directory_.reset();
     return false;
 }
 
-void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context) {
+NTSTATUS DirectoryReader::OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bool wantReadControl,
+                                    HANDLE* handle) const {
+    *handle = nullptr;
+    if (!directory_) return kStatusInvalidParameter;
+    const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer_.data());
+    return OpenObjectByTypeIn(typeIndex, directory_.get(), entry->name, desiredAccess, wantReadControl, handle);
+}
+
+namespace {
+
+// One level of the tree walk; entriesRead counts the entries of the whole walk.
+void WalkTreeLevel(const char* path, void* parentNode, AddDirectoryProc add, void* context,
+                   const WalkProgress& progress, long& entriesRead) {
     DirectoryReader reader;
     if (!reader.Open(path)) return;
     while (reader.Next()) {
-        if (std::strcmp(reader.TypeName(), "Directory") != 0) continue;
+        progress.Report(++entriesRead);
+        // A directory whose name ANSI cannot carry could not be listed by its path.
+        if (std::strcmp(reader.TypeName(), "Directory") != 0 || !reader.NameIsExact()) continue;
         char* childPath = AllocatePathBlock();
         if (childPath == nullptr) continue;
         // A path too long for its block is skipped alone; the walk goes on.
@@ -92,8 +104,16 @@ void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add,
             FreePathBlock(childPath);
             continue;
         }
-        WalkDirectoryTree(childPath, node, add, context);
+        WalkTreeLevel(childPath, node, add, context, progress, entriesRead);
     }
+}
+
+}  // namespace
+
+void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
+                       const WalkProgress& progress) {
+    long entriesRead = 0;
+    WalkTreeLevel(path, parentNode, add, context, progress, entriesRead);
 }
 
 NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target) {
@@ -104,7 +124,11 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target) {
         text.MaximumLength = static_cast<USHORT>(characters.size() * sizeof(WCHAR));
         ULONG returned = 0;
         NTSTATUS status = NtQuerySymbolicLinkObject(link, &text, &returned);
-        if (status == kStatusSuccess) return ConvertToAnsi(text, target);
+        if (status == kStatusSuccess) {
+            // What ANSI cannot carry shows in its visible form.
+            DescribePath(text, target);
+            return status;
+        }
         // A counted string holds at most 65534 bytes; beyond that no retry can help.
         if (!IsBufferShortage(status) || characters.size() * sizeof(WCHAR) >= 0xFFFE) {
             target.clear();
@@ -116,40 +140,76 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target) {
     }
 }
 
-std::string ComposeObjectRowText(const char* name, const char* typeName, const char* childPath) {
-    std::string row = name;
-    row += '\t';
-    row += typeName;
-    if (std::strcmp(typeName, "SymbolicLink") != 0) return row;
+namespace {
 
-    row += '\t';
-    HANDLE handle = nullptr;
-    std::string target;
-    if (OpenObjectByType(kTypeSymbolicLink, childPath, 0, true, &handle) != kStatusSuccess) {
-        row += "Invalid";
-        return row;
-    }
-    UniqueNtHandle link(handle);
-    // A target that cannot be read is shown as an empty field, never as stale bytes.
-    if (ReadSymbolicLinkTarget(link.get(), target) == kStatusSuccess) row += target;
-    return row;
+bool IsOfType(const char* typeName, int typeIndex) { return std::strcmp(typeName, ObjectTypeName(typeIndex)) == 0; }
+
+// Opens the current entry: by its path where the path addresses it, by its
+// own name in the open directory where it does not.
+NTSTATUS OpenListedEntry(const DirectoryReader& reader, const char* childPath, bool addressable, int typeIndex,
+                         bool wantReadControl, HANDLE* handle) {
+    if (addressable) return OpenObjectByType(typeIndex, childPath, 0, wantReadControl, handle);
+    return reader.OpenEntry(typeIndex, 0, wantReadControl, handle);
 }
 
-std::vector<const char*> WalkObjectRows(const char* path, AddRowProc add, void* context) {
-    std::vector<const char*> accepted;
+// A link's target, or "Invalid" when the link cannot be opened. A target that
+// cannot be read is shown as an empty field, never as stale bytes.
+std::string LinkColumn(const DirectoryReader& reader, const char* childPath, bool addressable) {
+    HANDLE handle = nullptr;
+    if (OpenListedEntry(reader, childPath, addressable, kTypeSymbolicLink, true, &handle) != kStatusSuccess)
+        return "Invalid";
+    UniqueNtHandle link(handle);
+    std::string target;
+    ReadSymbolicLinkTarget(link.get(), target);
+    return target;
+}
+
+// The sort's directory test: the entry opens as a "Directory" with no extra access.
+bool OpensAsDirectory(const DirectoryReader& reader, const char* childPath, bool addressable) {
+    HANDLE handle = nullptr;
+    if (OpenListedEntry(reader, childPath, addressable, kTypeDirectory, false, &handle) != kStatusSuccess)
+        return false;
+    NtClose(handle);
+    return true;
+}
+
+// The child's path, or as much of its visible form as the block holds.
+bool FillChildPath(char* block, const char* parent, const DirectoryReader& reader) {
+    if (reader.NameIsExact() && MakeChildPath(block, kObjectPathBlockSize, parent, reader.Name())) return true;
+    std::string shown = parent;
+    if (shown.size() > 1) shown += '\\';
+    shown += reader.Name();
+    lstrcpynA(block, shown.c_str(), static_cast<int>(kObjectPathBlockSize));
+    MarkPathUnaddressable(block);
+    return false;
+}
+
+}  // namespace
+
+std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* context,
+                                      const WalkProgress& progress) {
+    std::vector<ListedRow> accepted;
     DirectoryReader reader;
     if (!reader.Open(path)) return accepted;
     int position = 0;
     while (reader.Next()) {
+        progress.Report(position + 1);
         char* childPath = AllocatePathBlock();
         if (childPath == nullptr) continue;
-        if (!MakeChildPath(childPath, kObjectPathBlockSize, path, reader.Name())) {
-            FreePathBlock(childPath);
-            continue;
+        const bool addressable = FillChildPath(childPath, path, reader);
+        ListedRow listed{childPath, false, reader.TypeName(), {}};
+        std::string row = reader.Name();
+        row += '\t';
+        row += reader.TypeName();
+        if (IsOfType(reader.TypeName(), kTypeSymbolicLink)) {
+            listed.target = LinkColumn(reader, childPath, addressable);
+            row += '\t';
+            row += listed.target;
         }
-        std::string row = ComposeObjectRowText(reader.Name(), reader.TypeName(), childPath);
+        if (IsOfType(reader.TypeName(), kTypeDirectory) || IsOfType(reader.TypeName(), kTypeSymbolicLink))
+            listed.isDirectory = OpensAsDirectory(reader, childPath, addressable);
         if (add(context, position++, reader.TypeName(), row.data(), childPath)) {
-            accepted.push_back(childPath);
+            accepted.push_back(std::move(listed));
         } else {
             FreePathBlock(childPath);
         }

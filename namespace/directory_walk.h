@@ -20,11 +20,15 @@ class DirectoryReader {
 public:
     // Opens the directory as type "Directory" with no extra access; false when it cannot be opened.
     bool Open(const char* path);
-    // Moves to the next entry whose name the ANSI code page holds; false at
-    // the end of the directory or at a failed query.
+    // Moves to the next entry; false at the end of the directory or at a failed query.
     bool Next();
+    // The entry's name: exactly, or its visible form when ANSI cannot carry it.
     const char* Name() const { return name_.c_str(); }
+    bool NameIsExact() const { return nameIsExact_; }
     const char* TypeName() const { return typeName_.c_str(); }
+    // Opens the current entry by its own UTF-16 name, relative to the directory,
+    // as OpenObjectByType would open its path.
+    NTSTATUS OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bool wantReadControl, HANDLE* handle) const;
 
 private:
     NTSTATUS QueryEntry();
@@ -35,7 +39,19 @@ private:
     // Starts at 256 bytes and grows to whatever one entry needs.
     std::vector<ULONG_PTR> buffer_;
     std::string name_;
+    bool nameIsExact_ = false;
     std::string typeName_;
+};
+
+// Told now and then how many entries a walk has read, so that a long walk can
+// show how far it has got. Called on the walking thread; it must not dispatch
+// messages, which could start another walk over the same controls.
+struct WalkProgress {
+    void (*report)(void* context, long entries) = nullptr;
+    void* context = nullptr;
+    void Report(long entries) const {
+        if (report != nullptr) report(context, entries);
+    }
 };
 
 // Called for each sub-directory found by WalkDirectoryTree. Taking the child
@@ -43,19 +59,31 @@ private:
 // descends. On null the walk frees the block and does not descend.
 using AddDirectoryProc = void* (*)(void* context, void* parentNode, const char* name, char* childPath);
 
-// Hands every "Directory" entry below path to add, depth first, in service order.
-void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context);
+// Hands every "Directory" entry below path to add, depth first, in service
+// order. A directory whose path no block can carry is not handed over.
+void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
+                       const WalkProgress& progress = {});
 
 // Reads a symbolic link's whole target, however long, as ANSI.
 NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target);
 
-// "name\ttype", and for a symbolic link a third field: its target, or "Invalid"
-// when the link cannot be opened.
-std::string ComposeObjectRowText(const char* name, const char* typeName, const char* childPath);
-
-// Called once per entry of the listed directory. Returning true means the row
+// Called once per entry of the listed directory with "name\ttype" (and a
+// third field, the target, for a symbolic link). Returning true means the row
 // took the child path block; on false the walk frees it.
 using AddRowProc = bool (*)(void* context, int position, const char* typeName, char* rowText, char* childPath);
 
-// Lists one directory through add; returns the child paths of the accepted rows.
-std::vector<const char*> WalkObjectRows(const char* path, AddRowProc add, void* context);
+// One accepted row of a listing, with what its sort needs.
+struct ListedRow {
+    const char* path;      // the row's path block, owned by the row
+    bool isDirectory;      // opens as a directory, so it sorts with the directories
+    std::string typeName;
+    std::string target;    // the SymLink column: a link's target or "Invalid"; empty otherwise
+};
+
+// Lists one directory through add: every entry becomes a row. An entry whose
+// name ANSI cannot carry, or whose path does not fit a block, gets a path
+// block holding its visible form, marked as one that opens nothing. Only rows
+// of type "Directory" or "SymbolicLink" are opened to learn whether they are
+// directories: an object of any other type never opens as one.
+std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* context,
+                                      const WalkProgress& progress = {});

@@ -22,6 +22,17 @@ HANDLE OpenByDeviceName(const char* path, ACCESS_MASK desiredAccess) {
                        OPEN_EXISTING, 0, nullptr);
 }
 
+NTSTATUS OpenWithAttributes(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
+                            bool wantReadControl, HANDLE* handle) {
+    ACCESS_MASK access = RequestedAccess(typeIndex, desiredAccess, wantReadControl);
+    ++NamespaceCounters().opens;
+    if (typeIndex == kTypeDevice) {
+        IO_STATUS_BLOCK ioStatus{};
+        return NtOpenFile(handle, access, &attributes, &ioStatus, kShareAll, 0);
+    }
+    return ObjectTypeTable[typeIndex].openService(handle, access, &attributes);
+}
+
 }  // namespace
 
 const char* ObjectTypeName(int typeIndex) {
@@ -37,15 +48,18 @@ NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAc
     CountedUnicode name;
     NTSTATUS status = name.AssignAnsi(path);
     if (status != kStatusSuccess) return status;  // no service is called with an unset name
-
     OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
-    ACCESS_MASK access = RequestedAccess(typeIndex, desiredAccess, wantReadControl);
-    ++NamespaceCounters().opens;
-    if (typeIndex == kTypeDevice) {
-        IO_STATUS_BLOCK ioStatus{};
-        return NtOpenFile(handle, access, &attributes, &ioStatus, kShareAll, 0);
-    }
-    return ObjectTypeTable[typeIndex].openService(handle, access, &attributes);
+    return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
+}
+
+NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRING& name, ACCESS_MASK desiredAccess,
+                            bool wantReadControl, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+    UNICODE_STRING relative = name;
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&relative);
+    attributes.RootDirectory = directory;
+    return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
 }
 
 OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {

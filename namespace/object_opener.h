@@ -55,6 +55,11 @@ const char* ObjectTypeName(int typeIndex);
 NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
                           bool wantReadControl, HANDLE* handle);
 
+// The same open for an object named relative to an open directory: reaches an
+// entry by its own UTF-16 name, which no ANSI path may be able to carry.
+NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRING& name, ACCESS_MASK desiredAccess,
+                            bool wantReadControl, HANDLE* handle);
+
 struct OpenedObject {
     UniqueNtHandle handle;
     int typeIndex = kTypeNotOpened;

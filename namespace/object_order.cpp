@@ -1,23 +1,37 @@
 #include "namespace/object_order.h"
 
 #include <algorithm>
+#include <cstring>
 #include <functional>
 
 #include "namespace/object_opener.h"
 
 namespace {
 
-// Directories first; otherwise unsigned bytes, so upper case sorts before lower case.
-int CompareOrdered(bool directoryA, const char* pathA, bool directoryB, const char* pathB) {
-    if (directoryA != directoryB) return directoryA ? -1 : 1;
-    const auto* a = reinterpret_cast<const unsigned char*>(pathA);
-    const auto* b = reinterpret_cast<const unsigned char*>(pathB);
+// Unsigned bytes, so upper case sorts before lower case.
+int CompareBytes(const char* textA, const char* textB) {
+    const auto* a = reinterpret_cast<const unsigned char*>(textA);
+    const auto* b = reinterpret_cast<const unsigned char*>(textB);
     while (*a != 0 && *a == *b) {
         ++a;
         ++b;
     }
     if (*a == *b) return 0;
     return *a < *b ? -1 : 1;
+}
+
+// Directories first; otherwise the paths' bytes.
+int CompareOrdered(bool directoryA, const char* pathA, bool directoryB, const char* pathB) {
+    if (directoryA != directoryB) return directoryA ? -1 : 1;
+    return CompareBytes(pathA, pathB);
+}
+
+bool ByAddress(const ListedRow& a, const ListedRow& b) { return std::less<const char*>()(a.path, b.path); }
+
+// The column's text of a recorded row; rows not recorded have none.
+const char* ColumnText(const ListedRow* row, SortColumn column) {
+    if (row == nullptr) return "";
+    return column == SortColumn::Type ? row->typeName.c_str() : row->target.c_str();
 }
 
 }  // namespace
@@ -34,18 +48,24 @@ int CompareObjectEntries(const char* pathA, const char* pathB) {
 }
 
 DirectoryTestRecord::DirectoryTestRecord(const std::vector<const char*>& paths) {
-    entries_.reserve(paths.size());
-    for (const char* path : paths) entries_.push_back({path, IsOpenableDirectory(path)});
-    std::sort(entries_.begin(), entries_.end(),
-              [](const Entry& a, const Entry& b) { return std::less<const char*>()(a.path, b.path); });
+    rows_.reserve(paths.size());
+    for (const char* path : paths) rows_.push_back({path, IsOpenableDirectory(path), {}, {}});
+    SortByAddress();
+}
+
+DirectoryTestRecord::DirectoryTestRecord(std::vector<ListedRow> rows) : rows_(std::move(rows)) { SortByAddress(); }
+
+void DirectoryTestRecord::SortByAddress() { std::sort(rows_.begin(), rows_.end(), ByAddress); }
+
+const ListedRow* DirectoryTestRecord::Find(const char* path) const {
+    const ListedRow key{path, false, {}, {}};
+    auto found = std::lower_bound(rows_.begin(), rows_.end(), key, ByAddress);
+    return found != rows_.end() && found->path == path ? &*found : nullptr;
 }
 
 bool DirectoryTestRecord::IsDirectory(const char* path) const {
-    auto found = std::lower_bound(entries_.begin(), entries_.end(), path, [](const Entry& entry, const char* key) {
-        return std::less<const char*>()(entry.path, key);
-    });
-    if (found != entries_.end() && found->path == path) return found->isDirectory;
-    return IsOpenableDirectory(path);
+    const ListedRow* row = Find(path);
+    return row != nullptr ? row->isDirectory : IsOpenableDirectory(path);
 }
 
 int CALLBACK CompareObjectEntriesForSort(LPARAM pathA, LPARAM pathB, LPARAM record) {
@@ -53,5 +73,15 @@ int CALLBACK CompareObjectEntriesForSort(LPARAM pathA, LPARAM pathB, LPARAM reco
     const auto* b = reinterpret_cast<const char*>(pathB);
     const auto* tests = reinterpret_cast<const DirectoryTestRecord*>(record);
     if (tests == nullptr) return CompareObjectEntries(a, b);
-    return CompareOrdered(tests->IsDirectory(a), a, tests->IsDirectory(b), b);
+
+    const ListedRow* rowA = tests->Find(a);
+    const ListedRow* rowB = tests->Find(b);
+    const bool directoryA = rowA != nullptr ? rowA->isDirectory : IsOpenableDirectory(a);
+    const bool directoryB = rowB != nullptr ? rowB->isDirectory : IsOpenableDirectory(b);
+    if (directoryA != directoryB) return directoryA ? -1 : 1;
+    int result = 0;
+    if (tests->order.column != SortColumn::Name)
+        result = CompareBytes(ColumnText(rowA, tests->order.column), ColumnText(rowB, tests->order.column));
+    if (result == 0) result = CompareBytes(a, b);
+    return tests->order.descending ? -result : result;
 }

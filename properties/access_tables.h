@@ -6,7 +6,7 @@
 
 #include <iterator>
 
-#include "properties/acl_editor_interface.h"
+#include "common/acl_editor_interface.h"
 
 namespace access_tables {
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iterator>
 
+#include "common/path_block.h"
 #include "namespace/object_opener.h"
 #include "properties/details_page.h"
 #include "properties/security_page.h"
@@ -28,16 +29,53 @@ constexpr PageDescription kPages[] = {
     {"SECURITY", "Security", SecurityPageProc},
 };
 
+// The sheet's own copy of the path, as long as the security page's.
+constexpr int kSheetPathSize = 1024;
+
+// Disables a window for as long as the sheet is up, as a modal owner is. The
+// platform's sheet does this itself only where its parent is a top-level
+// window; the program gives it the object list, a child window.
+class ModalOwner {
+public:
+    explicit ModalOwner(HWND window) : window_(window) {
+        wasDisabled_ = window_ != nullptr && EnableWindow(window_, FALSE);
+    }
+    ~ModalOwner() {
+        if (window_ == nullptr || wasDisabled_) return;
+        EnableWindow(window_, TRUE);
+        if (IsWindowVisible(window_)) SetActiveWindow(window_);
+    }
+    ModalOwner(const ModalOwner&) = delete;
+    ModalOwner& operator=(const ModalOwner&) = delete;
+
+private:
+    HWND window_;
+    bool wasDisabled_ = false;
+};
+
+// The top-level window a child window belongs to (GetAncestor is newer than NT 4.0).
+HWND TopLevelWindowOf(HWND window) {
+    while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) window = GetParent(window);
+    return window;
+}
+
 }  // namespace
 
 void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
     // Nothing selected: there is nothing to open or to name.
     if (path == nullptr) return;
-    // The pre-check only establishes that the object opens; its handle closes at once.
-    if (!OpenAnyObject(path, 0)) {
+    // A path that shows a name no ANSI path carries would open another
+    // object, or none: it cannot be opened. Otherwise the pre-check only
+    // establishes that the object opens; its handle closes at once.
+    if (!IsPathAddressable(path) || !OpenAnyObject(path, 0)) {
         ShowOpenFailure(nullptr, path);
         return;
     }
+    // The pages work on this copy: the row that lent the path may be deleted
+    // while the sheet is up, and a later sheet must not overwrite it.
+    char sheetPath[kSheetPathSize];
+    lstrcpynA(sheetPath, path, kSheetPathSize);
+    ModalOwner owner(TopLevelWindowOf(parent));
 
     // The array is walked by dwSize, so the pages are first-version records.
     PROPSHEETPAGEA_V1 pages[std::size(kPages)] = {};
@@ -48,7 +86,7 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
         pages[i].pszTemplate = kPages[i].templateName;
         pages[i].pszTitle = kPages[i].title;
         pages[i].pfnDlgProc = kPages[i].procedure;
-        pages[i].lParam = reinterpret_cast<LPARAM>(path);  // both pages share the caller's path
+        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // both pages share the sheet's copy
     }
 
     PROPSHEETHEADERA header = {};

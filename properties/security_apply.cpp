@@ -1,6 +1,8 @@
 #include "properties/security_apply.h"
 
+#include <cstring>
 #include <iterator>
+#include <string>
 
 #include "namespace/object_opener.h"
 #include "platform/object_security.h"
@@ -18,6 +20,9 @@ struct PrivilegeRequest {
 };
 
 constexpr char kEditorLibrary[] = "acledit.dll";
+// The program's own editor, beside the program under a name of its own, so
+// that it never takes the place of a system editor that works.
+constexpr char kStandInLibrary[] = "tarnel-acledit.dll";
 constexpr char kModifyFailed[] = "Unable to modify the object's Security Information.";
 
 // What each editor kind opens the object with and writes back.
@@ -72,14 +77,36 @@ void EnableSecurityPrivileges() {
     AdjustTokenPrivileges(token, FALSE, reinterpret_cast<TOKEN_PRIVILEGES*>(&request), 0, nullptr, nullptr);
 }
 
+bool IsWineBuiltinModule(HMODULE module) {
+    // Wine writes this text into its builtin DLLs right after the DOS header.
+    static constexpr char kSignature[] = "Wine builtin DLL";
+    const auto* image = reinterpret_cast<const char*>(module);
+    return module != nullptr && std::memcmp(image + sizeof(IMAGE_DOS_HEADER), kSignature, sizeof kSignature - 1) == 0;
+}
+
+HMODULE ChooseAclEditorLibrary(const char* systemLibrary, const char* standInLibrary) {
+    // Wine's acledit.dll exports the three names as stubs, which end the
+    // program when called: there, and where the system has no editor at
+    // all, the program's own editor stands in.
+    HMODULE system = LoadLibraryA(systemLibrary);
+    if (system != nullptr && !IsWineBuiltinModule(system)) return system;
+    if (system != nullptr) FreeLibrary(system);
+    return LoadLibraryA(standInLibrary);
+}
+
+AclEditorEntryPoints AclEditorEntryPointsOf(HMODULE editor) {
+    return {LookUpEntryPoint<SedDiscretionaryAclEditorProc>(editor, "SedDiscretionaryAclEditor"),
+            LookUpEntryPoint<SedSystemAclEditorProc>(editor, "SedSystemAclEditor"),
+            LookUpEntryPoint<SedTakeOwnershipProc>(editor, "SedTakeOwnership")};
+}
+
 void BindAclEditor() {
+    char standIn[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameA(nullptr, standIn, MAX_PATH);
+    std::string path(standIn, length < MAX_PATH ? length : 0);
+    path = path.substr(0, path.find_last_of('\\') + 1) + kStandInLibrary;
     // The library stays loaded for the whole run, so its handle is not kept.
-    AclEditor.discretionaryAclEditor =
-        LookUpEntryPoint<SedDiscretionaryAclEditorProc>(LoadLibraryA(kEditorLibrary), "SedDiscretionaryAclEditor");
-    AclEditor.systemAclEditor =
-        LookUpEntryPoint<SedSystemAclEditorProc>(GetModuleHandleA(kEditorLibrary), "SedSystemAclEditor");
-    AclEditor.takeOwnership =
-        LookUpEntryPoint<SedTakeOwnershipProc>(GetModuleHandleA(kEditorLibrary), "SedTakeOwnership");
+    AclEditor = AclEditorEntryPointsOf(ChooseAclEditorLibrary(kEditorLibrary, path.c_str()));
 }
 
 DWORD WINAPI ApplySecurityCallback(HWND, HINSTANCE, ULONG_PTR callbackContext, PSECURITY_DESCRIPTOR descriptor,

@@ -6,12 +6,14 @@
 
 #include <type_traits>
 
-#include "properties/acl_editor_interface.h"
+#include "common/acl_editor_interface.h"
 
 // Enables the security and take-ownership privileges in the process token.
 void EnableSecurityPrivileges();
 
-// Loads acledit.dll and looks up the three editor entry points.
+// Loads the ACL editor and looks up its three entry points: the system's
+// acledit.dll where it works, else the program's own editor, which lies
+// beside the program as tarnel-acledit.dll.
 void BindAclEditor();
 
 // Size of each descriptor buffer an editor works on.
@@ -40,6 +42,15 @@ struct AclEditorEntryPoints {
     SedTakeOwnershipProc takeOwnership;
 };
 extern AclEditorEntryPoints AclEditor;
+
+// True for a DLL that Wine builds in; Wine's acledit.dll is one, and its
+// three editor exports are stubs that must never be called.
+bool IsWineBuiltinModule(HMODULE module);
+// The system's editor (systemLibrary, found as the loader finds it) unless it
+// is Wine's, else the stand-in (standInLibrary); null when neither loads.
+HMODULE ChooseAclEditorLibrary(const char* systemLibrary, const char* standInLibrary);
+// The three entry points of an editor library; null where it lacks one.
+AclEditorEntryPoints AclEditorEntryPointsOf(HMODULE editor);
 
 // Writes the changed part of descriptor to the object named by the context and
 // reads the object's descriptor back into the context's buffer. Reports a

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "properties/acl_editor_interface.h"
+#include "common/acl_editor_interface.h"
 #include "properties/security_apply.h"
 
 enum class SecurityObjectKind { Directory, Key, Device, Other };

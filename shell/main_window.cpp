@@ -10,6 +10,7 @@
 #include "shell/settings.h"
 #include "shell/startup.h"
 #include "shell/toolbar_status.h"
+#include "views/directory_fill.h"
 #include "views/namespace_tree.h"
 #include "views/navigation.h"
 #include "views/object_list.h"
@@ -67,7 +68,7 @@ void ChooseView(UINT command) {
 }
 
 void ShowSelectedProperties() {
-    if (AppContext.SelectedPath == nullptr) return;
+    if (AppContext.SelectedPath == nullptr || IsFillRunning()) return;
     ShowObjectProperties(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
 }
 

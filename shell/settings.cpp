@@ -7,6 +7,27 @@
 
 WindowSettingsRecord WindowSettings = kDefaultWindowSettings;
 
+namespace {
+
+// The rectangle the window has when it is neither minimised nor maximised. A
+// minimised window's own rectangle is the icon's, far off screen; stored, it
+// would bring the next run up where no one can see it.
+RECT RestoredRectangle(HWND window) {
+    RECT outer{};
+    GetWindowRect(window, &outer);
+    if (!IsIconic(window) && !IsZoomed(window)) return outer;
+    WINDOWPLACEMENT placement{};
+    placement.length = sizeof placement;
+    if (!GetWindowPlacement(window, &placement)) return outer;
+    // The placement is in workspace coordinates, which begin at the work area.
+    RECT restored = placement.rcNormalPosition;
+    RECT workArea{};
+    if (SystemParametersInfoA(SPI_GETWORKAREA, 0, &workArea, 0)) OffsetRect(&restored, workArea.left, workArea.top);
+    return restored;
+}
+
+}  // namespace
+
 void LoadSettings() {
     WindowSettings = kDefaultWindowSettings;
     UniqueRegistryKey key;
@@ -28,8 +49,7 @@ void LoadSettings() {
 }
 
 void SaveSettings(HWND mainWindow) {
-    RECT outer;
-    GetWindowRect(mainWindow, &outer);
+    const RECT outer = RestoredRectangle(mainWindow);
     WindowSettings.x = outer.left;
     WindowSettings.y = outer.top;
     WindowSettings.width = outer.right - outer.left;

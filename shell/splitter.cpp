@@ -60,7 +60,17 @@ void OnButtonUp(HWND splitter) {
         LayoutPanes(mainWindow);
         DragBar.left = 0;
     }
+    // Cleared first: releasing the capture reports its loss, which must find no drag.
+    SplitterDragging = 0;
     ReleaseCapture();
+}
+
+// Capture lost in the middle of a drag (Alt+Tab, a message box): the drag
+// ends where it began, and the bar drawn last is erased.
+void OnCaptureLost(HWND splitter) {
+    if (SplitterDragging != 1) return;
+    if (DragBar.left != 0) InvertDragBar(GetParent(splitter));
+    DragBar.left = 0;
     SplitterDragging = 0;
 }
 
@@ -76,6 +86,9 @@ LRESULT CALLBACK SplitterWndProc(HWND splitter, UINT message, WPARAM wParam, LPA
             break;
         case WM_LBUTTONUP:
             OnButtonUp(splitter);
+            break;
+        case WM_CAPTURECHANGED:
+            OnCaptureLost(splitter);
             break;
         default:
             break;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/path_block.h"
+#include "views/directory_fill.h"
 
 HIMAGELIST TreeImageList = nullptr;
 int DirectoryImageIndex = 0;
@@ -110,7 +111,7 @@ HTREEITEM InsertTreeItem(HWND tree, HTREEITEM parent, const char* text, char* pa
     insert.item.iSelectedImage = SelectedDirectoryImageIndex;
     insert.item.lParam = reinterpret_cast<LPARAM>(path);
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&insert)));
-    if (item == nullptr) ShowFailure("TVM_INSERTITEM failed");
+    if (item == nullptr) ShowFillFailure("TVM_INSERTITEM failed");
     return item;
 }
 

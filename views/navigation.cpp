@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/path_block.h"
-#include "namespace/directory_fill.h"
+#include "views/directory_fill.h"
 #include "shell/app_context.h"
 #include "shell/main_window.h"
 #include "shell/toolbar_status.h"
@@ -89,7 +89,8 @@ void ClearObjectList() {
 }  // namespace
 
 void RefillObjectList(HWND list, const char* path) {
-    if (IsListedInThisCommand(list, path)) return;
+    // A fill under way owns the rows; nothing started from a message box it shows may replace them.
+    if (IsFillRunning() || IsListedInThisCommand(list, path)) return;
     SetRedraw(list, FALSE);
     DeleteAllObjectRows(list);
     FillObjectList(list, path);
@@ -98,6 +99,7 @@ void RefillObjectList(HWND list, const char* path) {
 }
 
 int InitializeBrowser() {
+    if (IsFillRunning()) return 1;
     NavigationCommand command;
     SendMessageA(AppContext.toolbar, TB_PRESSBUTTON, CurrentViewCommand, MAKELPARAM(TRUE, 0));
     AppContext.SelectedPath = nullptr;
@@ -117,6 +119,7 @@ int InitializeBrowser() {
 }
 
 void UpOneLevel() {
+    if (IsFillRunning()) return;
     NavigationCommand command;
     if (lstrlenA(CurrentDirectory) <= 1) return;
     char* last = std::strrchr(CurrentDirectory, '\\');
@@ -132,6 +135,7 @@ void UpOneLevel() {
 }
 
 void RefreshBrowser() {
+    if (IsFillRunning()) return;
     NavigationCommand command;
     SetRedraw(AppContext.namespaceTree, FALSE);
     SetRedraw(AppContext.objectList, FALSE);
@@ -152,6 +156,8 @@ void RefreshBrowser() {
 }
 
 void HandleBrowserNotify(int controlId, const NMHDR* header) {
+    // While a fill runs only deletions are handled: each frees its item's path.
+    if (IsFillRunning() && header->code != TVN_DELETEITEMA) return;
     if (HandleTreeNotify(controlId, header, &AppContext) == 1) {
         RefillObjectList(AppContext.objectList, AppContext.SelectedPath);
         CopyPath(CurrentDirectory, AppContext.SelectedPath);

@@ -2,9 +2,12 @@
 
 #include <cstring>
 
+#include <windowsx.h>
+
 #include "common/path_block.h"
 #include "properties/object_properties.h"
 #include "shell/app_context.h"
+#include "views/directory_fill.h"
 #include "views/namespace_tree.h"
 
 // Row order decides the order of the icons in the image lists and of the lookup.
@@ -87,19 +90,18 @@ char* CutAtTab(char* text) {
     return tab + 1;
 }
 
-void SetRowField(HWND list, int position, int subItem, char* text) {
+void SetRowField(HWND list, int row, int subItem, char* text) {
     LVITEMA item{};
     item.iSubItem = subItem;
     item.pszText = text;
-    SendMessageA(list, LVM_SETITEMTEXTA, position, reinterpret_cast<LPARAM>(&item));
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
 }
 
 enum class RowHit { kNoPosition, kNotOnRow, kUnreadable, kFound };
 
 // The row under the position of the message being handled, and its path.
 RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
-    DWORD position = GetMessagePos();
-    POINT point{LOWORD(position), HIWORD(position)};
+    POINT point = PointOfMessagePos(GetMessagePos());
     if (!ScreenToClient(list, &point)) return RowHit::kNoPosition;
 
     LVHITTESTINFO hit{};
@@ -120,7 +122,10 @@ RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
 int OnRowDoubleClicked(HWND list, HWND tree, const NMHDR* header, HINSTANCE instance, const char** selectedPath) {
     char* path = nullptr;
     if (FindClickedRow(list, header->hwndFrom, &path) != RowHit::kFound) return 0;
-    if (HTREEITEM item = FindTreeItemByPath(tree, nullptr, path)) {
+    // A row whose path text addresses nothing is never looked up by it: its
+    // text could name a directory of the tree that is another object.
+    HTREEITEM item = IsPathAddressable(path) ? FindTreeItemByPath(tree, nullptr, path) : nullptr;
+    if (item != nullptr) {
         // The selection refills the list and frees this row's path: touch nothing after it.
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
         return 0;
@@ -180,13 +185,15 @@ bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, 
     item.cchTextMax = lstrlenA(rowText);
     item.iImage = LookupTypeImage(typeName);
     item.lParam = reinterpret_cast<LPARAM>(path);
-    if (SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)) == -1) return false;
+    const auto row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    if (row == -1) return false;
 
-    // Type and SymLink; a fourth field and any later one are not shown.
+    // Type and SymLink, at the index the row got (not the position asked
+    // for, which the list may not have); a fourth field and any later one are not shown.
     for (int subItem = 1; subItem <= 2 && fields != nullptr; ++subItem) {
         char* field = fields;
         fields = CutAtTab(field);
-        SetRowField(list, position, subItem, field);
+        SetRowField(list, row, subItem, field);
     }
     return true;
 }
@@ -205,8 +212,15 @@ bool DeleteObjectRow(HWND list, int index) {
 }
 
 void DeleteAllObjectRows(HWND list) {
+    // The sort record names the rows' paths, which go with the rows.
+    ForgetListingRecord();
     while (DeleteObjectRow(list, 0)) {
     }
+}
+
+POINT PointOfMessagePos(DWORD position) {
+    // Signed: left of or above the primary monitor, coordinates are negative.
+    return {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
 }
 
 void SetListViewStyle(HWND list, WPARAM command) {

@@ -33,6 +33,9 @@ bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, 
 bool DeleteObjectRow(HWND list, int index);
 void DeleteAllObjectRows(HWND list);
 
+// The screen point of a GetMessagePos value.
+POINT PointOfMessagePos(DWORD position);
+
 // Switches the list to the view of a command 120 to 123; other ids change nothing.
 void SetListViewStyle(HWND list, WPARAM command);
 

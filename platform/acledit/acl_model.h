@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "properties/acl_editor_interface.h"
+#include "common/acl_editor_interface.h"
 
 inline constexpr int kAccountNameSize = 256;
 

@@ -104,12 +104,19 @@ BOOL OnInitDialog(HWND dialog, HWND, LPARAM lParam) {
     return TRUE;
 }
 
+// The auditing row of a check box's command id, or -1 for an id that names no
+// box of this dialog (each row has one id among the success boxes and one
+// among the failure boxes, as many as the dialog shows).
+int AuditRowOf(const AuditingDialog& state, int id, bool& failure) {
+    failure = id >= IDC_FIRST_FAILURE;
+    const int i = id - (failure ? IDC_FIRST_FAILURE : IDC_FIRST_SUCCESS);
+    return i >= 0 && i < state.rowCount ? i : -1;
+}
+
 // A check box changes the selected account's audited rights at once.
-void OnAuditCheck(HWND dialog, AuditingDialog& state, int id) {
+void OnAuditCheck(HWND dialog, AuditingDialog& state, int id, int i, bool failure) {
     const int selected = SelectedAccount(dialog);
     if (selected < 0) return;
-    const bool failure = id >= IDC_FIRST_FAILURE;
-    const int i = id - (failure ? IDC_FIRST_FAILURE : IDC_FIRST_SUCCESS);
     AclEntry& entry = state.sacl.entries[selected];
     ACCESS_MASK& mask = failure ? entry.failureMask : entry.mask;
     // Generic rights become specific ones first, so that a box can take one away.
@@ -157,8 +164,10 @@ void OnOk(HWND dialog, AuditingDialog& state) {
 
 void OnCommand(HWND dialog, int id, HWND, UINT notification) {
     AuditingDialog& state = *DialogState<AuditingDialog>(dialog);
-    if (id >= IDC_FIRST_SUCCESS && id < IDC_FIRST_FAILURE + state.rowCount) {
-        if (notification == BN_CLICKED) OnAuditCheck(dialog, state, id);
+    bool failure = false;
+    const int row = AuditRowOf(state, id, failure);
+    if (row >= 0) {
+        if (notification == BN_CLICKED) OnAuditCheck(dialog, state, id, row, failure);
         return;
     }
     switch (id) {

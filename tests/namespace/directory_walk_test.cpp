@@ -156,7 +156,7 @@ TEST_F(DirectoryWalkTest, RowTextsCarryTypeAndLinkTarget) {
     scratch.AddSymbolicLink("OdDName%s%n", "\\Device\\Null");
 
     RowRecorder recorder;
-    std::vector<const char*> accepted = WalkObjectRows(scratch.Path().c_str(), RowRecorder::Add, &recorder);
+    std::vector<ListedRow> accepted = WalkObjectRows(scratch.Path().c_str(), RowRecorder::Add, &recorder);
     EXPECT_EQ(accepted.size(), 6u);
     EXPECT_TRUE(recorder.HasRow("Sub\tDirectory"));
     EXPECT_TRUE(recorder.HasRow("Event\tEvent"));
@@ -166,7 +166,10 @@ TEST_F(DirectoryWalkTest, RowTextsCarryTypeAndLinkTarget) {
     EXPECT_TRUE(recorder.HasRow("LockedLink\tSymbolicLink\tInvalid"));
     EXPECT_TRUE(recorder.HasRow("OdDName%s%n\tSymbolicLink\t\\Device\\Null"));
     for (std::size_t i = 0; i < recorder.positions.size(); ++i) EXPECT_EQ(recorder.positions[i], static_cast<int>(i));
-    for (const char* path : accepted) EXPECT_EQ(std::string(path).rfind(scratch.Path() + "\\", 0), 0u) << path;
+    for (const ListedRow& row : accepted) {
+        EXPECT_EQ(std::string(row.path).rfind(scratch.Path() + "\\", 0), 0u) << row.path;
+        EXPECT_TRUE(IsPathAddressable(row.path)) << row.path;
+    }
 }
 
 TEST_F(DirectoryWalkTest, RefusedRowsReleaseTheirBlocks) {
@@ -217,8 +220,8 @@ TEST_F(DirectoryWalkTest, LongLinkTargetIsReadWhole) {
     EXPECT_EQ(recorder.rows[0], "LongTarget\tSymbolicLink\t" + target);
 }
 
-// Paths that would pass 259 characters are skipped one by one; their
-// siblings with shorter names are still walked.
+// Paths that would pass 259 characters are left out of the tree one by one;
+// their siblings with shorter names are still walked.
 TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
     std::string relative;
     std::string deepest;
@@ -239,31 +242,60 @@ TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
     ASSERT_FALSE(recorder.nodes.empty());
     for (const TreeNode& node : recorder.nodes) EXPECT_LE(node.path.size(), kMaxObjectPathLength);
 
-    // The directory holding a too-long child still lists its other entries.
+    // The directory holding a too-long child lists it too, with as much of its
+    // path as a block holds, marked as one that opens nothing.
     RowRecorder rows;
-    WalkObjectRows(deepest.c_str(), RowRecorder::Add, &rows);
+    const std::vector<ListedRow> listed = WalkObjectRows(deepest.c_str(), RowRecorder::Add, &rows);
+    ASSERT_EQ(listed.size(), 2u);
     EXPECT_TRUE(rows.HasRow("e\tEvent"));
+    for (const ListedRow& row : listed) {
+        const std::string path = row.path;
+        const bool child = path == deepest + "\\e";
+        const bool fits = deepest.size() + 21 <= kMaxObjectPathLength;
+        EXPECT_EQ(IsPathAddressable(row.path), child || fits) << path;
+        EXPECT_EQ(row.isDirectory, !child) << path;
+        EXPECT_LE(path.size(), kMaxObjectPathLength);
+    }
 }
 
-// A name the ANSI code page cannot hold has no path of its own; the entries
-// around it are still listed, and the object whose name it would turn into is
-// listed only once, as itself.
-TEST_F(DirectoryWalkTest, NamesOutsideTheCodePageArePassedOver) {
-    std::wstring wide(scratch.Path().begin(), scratch.Path().end());
-    wide += L"\\\u0416\u4e2d";
-    UNICODE_STRING name{static_cast<USHORT>(wide.size() * 2), static_cast<USHORT>(wide.size() * 2), wide.data()};
-    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
-    HANDLE handle = nullptr;
-    ASSERT_EQ(NtCreateEvent(&handle, 0x1F0003, &attributes, 0, FALSE), kStatusSuccess);
-    scratch.Keep(handle);
-    scratch.AddEvent("Before", true, false);
+// Every entry becomes a row. A name that ANSI cannot carry shows in its
+// visible form, keeps its columns in place, and its path block opens nothing,
+// though its namesakes exist; its target and its directory test still come
+// from the object itself. The tree never descends into it.
+TEST_F(DirectoryWalkTest, NamesAnsiCannotCarryAreListedVisiblyAndOpenNothing) {
+    using Kind = ScratchDirectory::WideKind;
+    const struct {
+        Kind kind;
+        std::wstring name;
+        std::string row;
+    } cases[] = {
+        {Kind::Event, L"\u0416\u4e2d", "\\u0416\\u4E2D\tEvent"},
+        {Kind::Event, std::wstring(L"Ev\0x", 4), "Ev\\0x\tEvent"},
+        {Kind::Event, L"Tab\tName", "Tab\\tName\tEvent"},
+        {Kind::SymbolicLink, L"Ln\u0416", "Ln\\u0416\tSymbolicLink\t\\Device\\Null"},
+        {Kind::Directory, L"Dir\u0416", "Dir\\u0416\tDirectory"},
+    };
+    for (const auto& c : cases) ASSERT_TRUE(scratch.AddWide(c.kind, c.name, L"\\Device\\Null")) << c.row;
+    // Namesakes that the names would become if cut or turned into "?".
+    scratch.AddSemaphore("Ev", 1, 2);
+    scratch.AddSemaphore("Tab", 1, 2);
     scratch.AddSemaphore("??", 1, 2);
 
     RowRecorder recorder;
-    WalkObjectRows(scratch.Path().c_str(), RowRecorder::Add, &recorder);
-    EXPECT_EQ(recorder.rows.size(), 2u);
-    EXPECT_TRUE(recorder.HasRow("Before\tEvent"));
-    EXPECT_TRUE(recorder.HasRow("??\tSemaphore"));
+    const std::vector<ListedRow> rows = WalkObjectRows(scratch.Path().c_str(), RowRecorder::Add, &recorder);
+    ASSERT_EQ(rows.size(), 8u);
+    for (const auto& c : cases) EXPECT_TRUE(recorder.HasRow(c.row)) << c.row;
+    for (const char* name : {"Ev", "Tab", "??"}) EXPECT_TRUE(recorder.HasRow(std::string(name) + "\tSemaphore"));
+
+    for (const ListedRow& row : rows) {
+        const std::string path = row.path;
+        const bool escaped = path.find('\\', scratch.Path().size() + 1) != std::string::npos;
+        EXPECT_EQ(IsPathAddressable(row.path), !escaped) << path;
+        EXPECT_EQ(row.isDirectory, path == scratch.PathOf("Dir\\u0416")) << path;
+    }
+    TreeRecorder tree;
+    WalkDirectoryTree(scratch.Path().c_str(), nullptr, TreeRecorder::Add, &tree);
+    EXPECT_TRUE(tree.nodes.empty());
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "common/path_block.h"
+#include "namespace/directory_walk.h"
 #include "namespace/native_services.h"
 #include "namespace/object_order.h"
 #include "support/test_namespace.h"
@@ -38,13 +40,15 @@ TEST_F(ObjectOrderTest, BytesAboveAsciiCompareUnsigned) {
     EXPECT_GT(CompareObjectEntries(high.c_str(), plain.c_str()), 0);
 }
 
+// A directory that no longer opens sorts by name among the objects: after
+// "c", where as a directory it would come first.
 TEST_F(ObjectOrderTest, UnopenableDirectorySortsAmongObjects) {
     const std::string real = scratch.AddDirectory("b");
-    const std::string vanished = scratch.AddDirectory("a");
+    const std::string vanished = scratch.AddDirectory("z");
     const std::string event = scratch.AddEvent("c", true, false);
     scratch.Remove(vanished);
     EXPECT_LT(CompareObjectEntries(real.c_str(), vanished.c_str()), 0);
-    EXPECT_LT(CompareObjectEntries(vanished.c_str(), event.c_str()), 0);
+    EXPECT_GT(CompareObjectEntries(vanished.c_str(), event.c_str()), 0);
 }
 
 // A sort through the per-sort record gives exactly the order of the plain
@@ -86,6 +90,51 @@ TEST_F(ObjectOrderTest, RecordedSortMatchesPlainOrderWithOneOpenPerRow) {
     };
     EXPECT_LT(position(scratch.PathOf("LinkToDir")), position(scratch.PathOf("9nine")));
     EXPECT_GT(position(scratch.PathOf("LinkToEvent")), position(scratch.PathOf("dir_echo")));
+}
+
+// A listing's record takes the directory tests from the walk, which opens only
+// the rows whose type can be a directory: directories, and links, which may
+// lead to one. The order is exactly the plain comparison's.
+TEST_F(ObjectOrderTest, ListingOrderMatchesThePlainOrderWithOpensOnlyForDirectoriesAndLinks) {
+    for (const char* name : {"delta", "Bravo", "alpha", "_under", "9nine"}) scratch.AddEvent(name, true, false);
+    scratch.AddMutant("Mutex", false);
+    scratch.AddSemaphore("semaphore", 1, 2);
+    const std::string dirA = scratch.AddDirectory("dirA");
+    scratch.AddDirectory("DirB");
+    ASSERT_FALSE(scratch.AddLockedDirectory("lockedDir").empty());
+    scratch.AddSymbolicLink("LinkToDir", dirA);
+    scratch.AddSymbolicLink("linkToEvent", scratch.PathOf("alpha"));
+    scratch.AddSymbolicLink("DeadLink", scratch.PathOf("nothing"));
+    ASSERT_FALSE(scratch.AddLockedSymbolicLink("LockedLink", dirA).empty());
+    constexpr long kDirectories = 3, kLinks = 4;
+
+    const long opensBefore = NamespaceCounters().opens;
+    std::vector<ListedRow> rows = WalkObjectRows(
+        scratch.Path().c_str(), [](void*, int, const char*, char*, char*) { return true; }, nullptr);
+    // The listed directory, one test per directory, a test and a target read per link.
+    EXPECT_EQ(NamespaceCounters().opens - opensBefore, 1 + kDirectories + 2 * kLinks);
+    ASSERT_EQ(rows.size(), 14u);
+
+    std::vector<const char*> plain;
+    for (const ListedRow& row : rows) plain.push_back(row.path);
+    std::vector<const char*> listed = plain;
+    std::sort(plain.begin(), plain.end(), [](const char* a, const char* b) { return CompareObjectEntries(a, b) < 0; });
+    DirectoryTestRecord record(std::move(rows));
+    const long opensBeforeSort = NamespaceCounters().opens;
+    std::sort(listed.begin(), listed.end(), [&](const char* a, const char* b) {
+        return CompareObjectEntriesForSort(reinterpret_cast<LPARAM>(a), reinterpret_cast<LPARAM>(b),
+                                           reinterpret_cast<LPARAM>(&record)) < 0;
+    });
+    EXPECT_EQ(NamespaceCounters().opens, opensBeforeSort);
+    EXPECT_EQ(listed, plain);
+    // Directories and the link to one come first; the locked directory does not.
+    auto position = [&](const char* name) {
+        return std::find(listed.begin(), listed.end(), scratch.PathOf(name)) - listed.begin();
+    };
+    EXPECT_EQ(position("DirB"), 0);
+    EXPECT_LT(position("LinkToDir"), position("9nine"));
+    EXPECT_GT(position("lockedDir"), position("delta"));
+    for (const char* path : listed) FreePathBlock(const_cast<char*>(path));
 }
 
 }  // namespace

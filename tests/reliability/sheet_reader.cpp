@@ -69,12 +69,6 @@ std::string RowField(int row, int subItem) {
     return text.data();
 }
 
-bool HoldsWholeCharacters(const std::string& text) {
-    if (text.empty()) return true;
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr,
-                               0) > 0;
-}
-
 std::string AnsiOf(const std::wstring& text) {
     const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
                                          nullptr, nullptr);

@@ -41,7 +41,5 @@ private:
 
 // The whole text of a list row's column, however long.
 std::string RowField(int row, int subItem);
-// True when the text is a sequence of whole characters of the ANSI code page.
-bool HoldsWholeCharacters(const std::string& text);
 // The ANSI code page's form of a UTF-16 name, as the platform converts it.
 std::string AnsiOf(const std::wstring& text);

@@ -7,11 +7,17 @@ std::atomic<int> ScratchCounter{0};
 constexpr ACCESS_MASK kAllAccess = 0x001F0000 | 0xFFFF;
 }  // namespace
 
-NamedAttributes::NamedAttributes(const std::string& path) {
-    // Through the ANSI code page, as the program itself widens its paths.
+// Through the ANSI code page, as the program itself widens its paths.
+std::wstring WidenAnsi(const std::string& path) {
     const int length = MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), nullptr, 0);
-    wide_.assign(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide_.data(), length);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path.data(), static_cast<int>(path.size()), wide.data(), length);
+    return wide;
+}
+
+NamedAttributes::NamedAttributes(const std::string& path) : NamedAttributes(WidenAnsi(path)) {}
+
+NamedAttributes::NamedAttributes(std::wstring path) : wide_(std::move(path)) {
     name_.Buffer = wide_.data();
     name_.Length = static_cast<USHORT>(wide_.size() * sizeof(wchar_t));
     name_.MaximumLength = name_.Length;
@@ -129,6 +135,30 @@ std::string ScratchDirectory::AddSection(const std::string& relative) {
     return Remember(full,
                     NtCreateSection(&handle, kAllAccess, attributes.Get(), &size, PAGE_READWRITE, SEC_COMMIT, nullptr),
                     handle);
+}
+
+bool ScratchDirectory::AddWide(WideKind kind, const std::wstring& name, const std::wstring& target) {
+    NamedAttributes attributes(WidenAnsi(path_) + L"\\" + name);
+    HANDLE handle = nullptr;
+    NTSTATUS status = kStatusInvalidParameter;
+    switch (kind) {
+    case WideKind::Event:
+        status = NtCreateEvent(&handle, kAllAccess, attributes.Get(), 0, FALSE);
+        break;
+    case WideKind::Directory:
+        status = NtCreateDirectoryObject(&handle, kAllAccess, attributes.Get());
+        break;
+    case WideKind::SymbolicLink: {
+        std::wstring text = target;
+        UNICODE_STRING targetName{static_cast<USHORT>(text.size() * 2), static_cast<USHORT>(text.size() * 2),
+                                  text.data()};
+        status = NtCreateSymbolicLinkObject(&handle, kAllAccess, attributes.Get(), &targetName);
+        break;
+    }
+    }
+    if (status != kStatusSuccess) return false;
+    Keep(handle);
+    return true;
 }
 
 void ScratchDirectory::Remove(const std::string& fullPath) {

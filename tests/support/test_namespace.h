@@ -33,6 +33,10 @@ public:
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
     std::string AddTimer(const std::string& relative);
     std::string AddSection(const std::string& relative);
+    // An object with a UTF-16 name of this directory, for names that no ANSI
+    // path can carry (characters outside the code page, NUL, TAB); true when made.
+    enum class WideKind { Event, Directory, SymbolicLink };
+    bool AddWide(WideKind kind, const std::wstring& name, const std::wstring& target = L"");
     // Keeps an extra object alive for as long as this directory.
     void Keep(HANDLE handle) {
         names_.emplace_back();
@@ -57,6 +61,7 @@ private:
 class NamedAttributes {
 public:
     explicit NamedAttributes(const std::string& path);
+    explicit NamedAttributes(std::wstring path);
     OBJECT_ATTRIBUTES* Get() { return &attributes_; }
 
 private:

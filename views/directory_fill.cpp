@@ -1,0 +1,79 @@
+#include "views/directory_fill.h"
+
+#include <optional>
+
+#include "namespace/directory_walk.h"
+#include "namespace/object_order.h"
+#include "shell/app_context.h"
+#include "views/namespace_tree.h"
+#include "views/object_list.h"
+#include "views/work_progress.h"
+
+namespace {
+
+int FillDepth = 0;
+
+// Marks the extent of one fill.
+class FillScope {
+public:
+    FillScope() { ++FillDepth; }
+    ~FillScope() { --FillDepth; }
+    FillScope(const FillScope&) = delete;
+    FillScope& operator=(const FillScope&) = delete;
+};
+
+// What the list's current rows were sorted with; its paths are the rows' own,
+// so it goes whenever the rows go.
+std::optional<DirectoryTestRecord> ListingRecord;
+
+void* InsertIntoTree(void* tree, void* parent, const char* name, char* childPath) {
+    return InsertTreeItem(static_cast<HWND>(tree), static_cast<HTREEITEM>(parent), name, childPath);
+}
+
+bool AddToList(void* list, int position, const char* typeName, char* rowText, char* childPath) {
+    if (AddObjectRow(static_cast<HWND>(list), position, typeName, rowText, childPath)) return true;
+    ShowFillFailure("LV_AddItem failed!");
+    return false;
+}
+
+}  // namespace
+
+bool IsFillRunning() { return FillDepth > 0; }
+
+void ShowFillFailure(const char* text) {
+    // The box has no owner, as the failure boxes of the panes have none; the
+    // main window is disabled meanwhile, so that no click reaches a fill
+    // that is still running under the box.
+    HWND main = AppContext.mainWindow;
+    const bool wasDisabled = main != nullptr && EnableWindow(main, FALSE);
+    MessageBoxA(nullptr, text, nullptr, MB_OK);
+    if (main != nullptr && !wasDisabled) EnableWindow(main, TRUE);
+}
+
+void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path) {
+    FillScope fill;
+    WorkProgress progress("Reading", "the directory tree", "entries");
+    WalkDirectoryTree(path, parent, InsertIntoTree, tree, progress.ForWalk());
+}
+
+void FillObjectList(HWND list, const char* path) {
+    FillScope fill;
+    WorkProgress progress("Listing", path, "objects");
+    // Each insert would otherwise repaint the list; a refill already has
+    // redrawing off, and turning it on again at the end does no harm there.
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
+    std::vector<ListedRow> rows = WalkObjectRows(path, AddToList, list, progress.ForWalk());
+    // The walk answered the directory test of every row that needs one; the
+    // record keeps the answers for this sort and for later sorts by column.
+    const long count = static_cast<long>(rows.size());
+    ListingRecord.emplace(std::move(rows));
+    progress.Stage("Sorting");
+    progress.Report(count);
+    SendMessageA(list, LVM_SORTITEMS, reinterpret_cast<WPARAM>(&*ListingRecord),
+                 reinterpret_cast<LPARAM>(CompareObjectEntriesForSort));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+DirectoryTestRecord* CurrentListingRecord() { return ListingRecord ? &*ListingRecord : nullptr; }
+
+void ForgetListingRecord() { ListingRecord.reset(); }
