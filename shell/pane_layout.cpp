@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "shell/app_context.h"
 #include "shell/toolbar_status.h"
@@ -86,5 +87,10 @@ BOOL LayoutPanes(HWND mainWindow) {
                            SWP_NOZORDER);
     batch = DeferWindowPos(batch, AppContext.objectList, nullptr, SplitX + kSplitterWidth, kPaneTop,
                            width - SplitX - kSplitterWidth, paneHeight, SWP_NOZORDER);
-    return EndDeferWindowPos(batch);
+    const BOOL moved = EndDeferWindowPos(batch);
+    // Moved panes keep bits of where they were; each is painted whole at the next paint.
+    for (HWND pane : {AppContext.namespaceTree, AppContext.splitter, AppContext.objectList}) {
+        if (pane != nullptr) RepaintWhole(pane);
+    }
+    return moved;
 }

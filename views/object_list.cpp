@@ -218,6 +218,10 @@ void DeleteAllObjectRows(HWND list) {
     }
 }
 
+void RepaintWhole(HWND window) {
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
+}
+
 POINT PointOfMessagePos(DWORD position) {
     // Signed: left of or above the primary monitor, coordinates are negative.
     return {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
@@ -230,6 +234,9 @@ void SetListViewStyle(HWND list, WPARAM command) {
         ListViewStyle = row.viewType;
         if ((style & LVS_TYPEMASK) != row.viewType) {
             SetWindowLongA(list, GWL_STYLE, (style & ~LVS_TYPEMASK) | row.viewType);
+            // The control repaints only what it thinks changed; the old view's
+            // labels would stay under the new one.
+            RepaintWhole(list);
         }
         return;
     }

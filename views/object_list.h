@@ -33,6 +33,9 @@ bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, 
 bool DeleteObjectRow(HWND list, int index);
 void DeleteAllObjectRows(HWND list);
 
+// Has a pane and its children painted anew, frame included, at the next paint.
+void RepaintWhole(HWND window);
+
 // The screen point of a GetMessagePos value.
 POINT PointOfMessagePos(DWORD position);
 

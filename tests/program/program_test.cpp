@@ -128,6 +128,9 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
         ASSERT_NE(program.Window(), nullptr);
         SetWindowPos(program.Window(), nullptr, 100, 50, 800, 600, SWP_NOZORDER | SWP_NOACTIVATE);
         SendMessageA(program.Window(), WM_COMMAND, 122, 0);  // List View
+        // Closed while minimised: what is stored is the restored rectangle.
+        ShowWindow(program.Window(), SW_MINIMIZE);
+        ASSERT_TRUE(IsIconic(program.Window()));
         PostMessageA(program.Window(), WM_CLOSE, 0, 0);
         EXPECT_EQ(program.ExitValue(), 0);
     }
@@ -137,9 +140,11 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
     ASSERT_EQ(stored->bytes.size(), 28u);
     EXPECT_EQ(stored->bytes, Record(100, 50, 800, 600, 50, 3, 122));
 
-    // The second start comes up where the first one ended.
+    // The second start comes up, visible, where the first one ended.
     RunningProgram again;
     ASSERT_NE(again.Window(), nullptr);
+    EXPECT_TRUE(IsWindowVisible(again.Window()));
+    EXPECT_FALSE(IsIconic(again.Window()));
     RECT rect{};
     GetWindowRect(again.Window(), &rect);
     EXPECT_EQ(rect.left, 100);

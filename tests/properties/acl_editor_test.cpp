@@ -209,10 +209,15 @@ TEST_F(AclEditorTest, AuditingEditorAppliesSuccessAndFailureRows) {
         queryFailureShown = IsDlgButtonChecked(dialog, IDC_FIRST_FAILURE + 5) == BST_CHECKED;  // "&Query State (Q)"
         PressButton(dialog, IDC_REMOVE);
         AddAccount(dialog, L"Everyone");
+        CheckDlgButton(dialog, IDC_FIRST_SUCCESS, BST_CHECKED);      // "&Read (R)"
+        PressButton(dialog, IDC_FIRST_SUCCESS);
         CheckDlgButton(dialog, IDC_FIRST_SUCCESS + 2, BST_CHECKED);  // "&Delete (D)"
         PressButton(dialog, IDC_FIRST_SUCCESS + 2);
         CheckDlgButton(dialog, IDC_FIRST_FAILURE + 4, BST_CHECKED);  // "Change &Owner (O)"
         PressButton(dialog, IDC_FIRST_FAILURE + 4);
+        // Ids in the boxes' ranges past the seven rows name no box: they change nothing.
+        for (int id : {IDC_FIRST_SUCCESS + 7, IDC_FIRST_SUCCESS + 50, IDC_FIRST_FAILURE + 7, IDC_FIRST_FAILURE + 63})
+            SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
         PressButton(dialog, IDOK);
     }));
     DWORD status = 0;
@@ -228,7 +233,7 @@ TEST_F(AclEditorTest, AuditingEditorAppliesSuccessAndFailureRows) {
     ASSERT_EQ(aces.size(), 2u);
     EXPECT_EQ(aces[0].sid, kEveryone);
     EXPECT_EQ(aces[0].flags, SUCCESSFUL_ACCESS_ACE_FLAG);
-    EXPECT_EQ(aces[0].mask, static_cast<ACCESS_MASK>(DELETE));
+    EXPECT_EQ(aces[0].mask, static_cast<ACCESS_MASK>(READ_CONTROL | DELETE));
     EXPECT_EQ(aces[1].flags, FAILED_ACCESS_ACE_FLAG);
     EXPECT_EQ(aces[1].mask, static_cast<ACCESS_MASK>(WRITE_OWNER));
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "properties/security_apply.h"
 #include "sheet_driver.h"
@@ -154,6 +155,49 @@ TEST(SecurityStartupTest, PrivilegesAreEnabled) {
     EnableSecurityPrivileges();
     EXPECT_TRUE(PrivilegeEnabled("SeSecurityPrivilege"));
     EXPECT_TRUE(PrivilegeEnabled("SeTakeOwnershipPrivilege"));
+}
+
+// The module an address lies in.
+HMODULE ModuleOf(const void* address) {
+    MEMORY_BASIC_INFORMATION region{};
+    if (VirtualQuery(address, &region, sizeof region) != sizeof region) return nullptr;
+    return static_cast<HMODULE>(region.AllocationBase);
+}
+
+// The system's acledit.dll is used where it works. Wine's (the system's here)
+// exports the three names as stubs, so the program's own editor stands in for
+// it; a system editor that is not one of Wine's builtins is taken as it is.
+TEST(AclEditorChoiceTest, SystemEditorUnlessItIsWinesStubs) {
+    char program[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program, MAX_PATH);
+    std::string directory(program);
+    directory.resize(directory.find_last_of('\\') + 1);
+    const std::string standIn = directory + "tarnel-acledit.dll";
+
+    HMODULE system = LoadLibraryA("acledit.dll");
+    ASSERT_NE(system, nullptr);
+    EXPECT_TRUE(IsWineBuiltinModule(system));
+    EXPECT_FALSE(IsWineBuiltinModule(LoadLibraryA(standIn.c_str())));
+    BindAclEditor();
+    EXPECT_EQ(ModuleOf(reinterpret_cast<const void*>(AclEditor.discretionaryAclEditor)), GetModuleHandleA(standIn.c_str()));
+    EXPECT_EQ(ModuleOf(reinterpret_cast<const void*>(AclEditor.takeOwnership)), GetModuleHandleA(standIn.c_str()));
+
+    // A working editor where the system keeps its own: here, the stand-in under the system's name.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "tarnel-system-editor-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    const std::string working = folder + "\\acledit.dll";
+    ASSERT_TRUE(CopyFileA(standIn.c_str(), working.c_str(), FALSE));
+    HMODULE chosen = ChooseAclEditorLibrary(working.c_str(), standIn.c_str());
+    EXPECT_EQ(chosen, GetModuleHandleA(working.c_str()));
+    EXPECT_NE(chosen, GetModuleHandleA(standIn.c_str()));
+    const AclEditorEntryPoints entryPoints = AclEditorEntryPointsOf(chosen);
+    EXPECT_EQ(ModuleOf(reinterpret_cast<const void*>(entryPoints.systemAclEditor)), chosen);
+    FreeLibrary(chosen);
+    DeleteFileA(working.c_str());
+    RemoveDirectoryA(folder.c_str());
+    FreeLibrary(system);
 }
 
 }  // namespace

@@ -12,8 +12,9 @@ HWND PendingSheet = nullptr;
 
 }  // namespace
 
-SheetReader::SheetReader(bool showSecurity)
+SheetReader::SheetReader(bool showSecurity, std::function<void(HWND)> during)
     : showSecurity_(showSecurity),
+      during_(std::move(during)),
       catcher_([this](HWND dialog, const CaughtDialog& caught) { return OnDialog(dialog, caught); }) {}
 
 SheetReader::~SheetReader() {
@@ -59,6 +60,7 @@ void CALLBACK SheetReader::ReadPendingSheet(HWND, UINT, UINT_PTR id, DWORD) {
         }
         reader->sheets_.push_back(seen);
         if (reader->showSecurity_) PropSheet_SetCurSel(sheet, nullptr, 1);
+        if (reader->during_) reader->during_(sheet);
     }
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);
 }

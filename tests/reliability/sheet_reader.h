@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ struct SeenSheet {
 
 class SheetReader {
 public:
-    // With showSecurity, every sheet is also brought to its Security page before it closes.
-    explicit SheetReader(bool showSecurity = false);
+    // With showSecurity, every sheet is also brought to its Security page
+    // before it closes; `during` runs from each sheet's own loop, after the
+    // Details page was read and before the sheet closes.
+    explicit SheetReader(bool showSecurity = false, std::function<void(HWND sheet)> during = nullptr);
     SheetReader(const SheetReader&) = delete;
     SheetReader& operator=(const SheetReader&) = delete;
     ~SheetReader();
@@ -34,6 +37,7 @@ private:
     bool OnDialog(HWND dialog, const CaughtDialog& caught);
 
     bool showSecurity_;
+    std::function<void(HWND)> during_;
     std::vector<SeenSheet> sheets_;
     DialogCatcher catcher_;
     size_t cleared_ = 0;

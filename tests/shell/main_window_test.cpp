@@ -137,6 +137,25 @@ TEST_F(MainWindowTest, DamagedSettingsNeverStopTheWindow) {
     }
 }
 
+// Closed while minimised or maximised, the window stores the rectangle it has
+// when restored, not the icon's far off screen or the whole screen's.
+TEST_F(MainWindowTest, ClosingMinimisedOrMaximisedStoresTheRestoredRectangle) {
+    for (int show : {SW_MINIMIZE, SW_MAXIMIZE}) {
+        SCOPED_TRACE(show);
+        ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+        SetWindowPos(AppContext.mainWindow, nullptr, 120, 80, 640, 480, SWP_NOZORDER);
+        ShowWindow(AppContext.mainWindow, show);
+        ASSERT_TRUE(show == SW_MINIMIZE ? IsIconic(AppContext.mainWindow) : IsZoomed(AppContext.mainWindow));
+        CloseBrowser();
+        WindowSettingsRecord stored{};
+        std::memcpy(&stored, ReadSettingsValue().value().data(), sizeof stored);
+        EXPECT_EQ(stored.x, 120);
+        EXPECT_EQ(stored.y, 80);
+        EXPECT_EQ(stored.width, 640);
+        EXPECT_EQ(stored.height, 480);
+    }
+}
+
 TEST_F(MainWindowTest, ExitEndsWithoutSavingAndClosingSaves) {
     ASSERT_TRUE(OpenBrowser());
     SetWindowPos(AppContext.mainWindow, nullptr, 40, 30, 700, 500, SWP_NOZORDER);

@@ -1,7 +1,10 @@
+#include <functional>
+
 #include "browser_fixture.h"
 #include "resource_ids.h"
 #include "shell/pane_layout.h"
 #include "shell/toolbar_status.h"
+#include "support/test_namespace.h"
 
 namespace {
 
@@ -138,6 +141,101 @@ TEST_F(PanesTest, StatusTextNamesTheSelectionWithinItsBuffer) {
     const std::string longPath = "\\" + std::string(300, 'x');
     SetStatusText(instance_, AppContext.statusBar, longPath.c_str());
     EXPECT_EQ(StatusText(), ("Currently selected:  " + longPath).substr(0, 259));
+}
+
+// Lets every pending paint and message of the thread run.
+void Settle() {
+    MSG message;
+    for (int round = 0; round < 3; ++round) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageA(&message);
+        }
+        Sleep(20);
+    }
+}
+
+// A window's pixels as the screen has them, its frame included.
+std::vector<COLORREF> WindowPixels(HWND shown) {
+    RECT frame;
+    GetWindowRect(shown, &frame);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    HDC window = GetWindowDC(shown);
+    HDC memory = CreateCompatibleDC(window);
+    HBITMAP bitmap = CreateCompatibleBitmap(window, width, height);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, window, 0, 0, SRCCOPY);
+    std::vector<COLORREF> pixels;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) pixels.push_back(GetPixel(memory, x, y));
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(shown, window);
+    return pixels;
+}
+
+std::vector<COLORREF> ListPixels() { return WindowPixels(AppContext.objectList); }
+
+// After each step the list on screen is exactly what a full repaint draws.
+TEST_F(PanesTest, ListIsRepaintedWholeAfterViewChangesDragsAndResizes) {
+    ScratchDirectory scratch;
+    for (const char* name : {"Global", "Session", "A rather long object name", "Another"})
+        scratch.AddEvent(name, true, false);
+    scratch.AddDirectory("Directory");
+    ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+    SelectInTree(scratch.Path());
+    Settle();
+
+    const struct {
+        const char* what;
+        std::function<void()> step;
+    } steps[] = {
+        {"small icons", [] { Command(CMD_SMALL_ICON_VIEW); }},
+        {"list", [] { Command(CMD_LIST_VIEW); }},
+        {"details", [] { Command(CMD_DETAILS_VIEW); }},
+        {"large icons", [] { Command(CMD_LARGE_ICON_VIEW); }},
+        {"details again", [] { Command(CMD_DETAILS_VIEW); }},
+        {"splitter to the right", [] { DragSplitterTo(SplitX + 150); }},
+        {"splitter to the left", [] { DragSplitterTo(SplitX - 250); }},
+        {"narrower window", [] { SetClientSize(520); }},
+        {"wider window", [] { SetClientSize(900); }},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        step.step();
+        Settle();
+        const std::vector<COLORREF> shown = ListPixels();
+        RedrawWindow(AppContext.objectList, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW);
+        Settle();
+        EXPECT_TRUE(shown == ListPixels());
+    }
+}
+
+// Capture lost in the middle of a drag (Alt+Tab, a message box): the drag
+// ends where it began and the bar drawn last is erased; the release that
+// follows changes nothing.
+TEST_F(PanesTest, LostCaptureEndsTheDragAndErasesItsBar) {
+    ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+    SetClientSize(800);
+    Settle();
+    const LONG percent = SplitPercent;
+    const LONG x = SplitX;
+    const std::vector<COLORREF> before = WindowPixels(AppContext.mainWindow);
+
+    SendMessageA(AppContext.splitter, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+    SendMessageA(AppContext.splitter, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(120, 5));
+    ASSERT_NE(DragBar.left, 0);
+    ASSERT_FALSE(WindowPixels(AppContext.mainWindow) == before);  // the bar shows
+    ReleaseCapture();
+    EXPECT_EQ(SplitterDragging, 0);
+    EXPECT_EQ(DragBar.left, 0);
+    EXPECT_TRUE(WindowPixels(AppContext.mainWindow) == before);
+    SendMessageA(AppContext.splitter, WM_LBUTTONUP, 0, 0);
+    EXPECT_EQ(SplitPercent, percent);
+    EXPECT_EQ(SplitX, x);
 }
 
 }  // namespace

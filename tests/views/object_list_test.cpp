@@ -111,4 +111,17 @@ TEST_F(ObjectListTest, ClicksPickRowsAndDoubleClicksOpenThem) {
     EXPECT_EQ(catcher_.Caught().size(), 2u);
 }
 
+// Positions left of or above the primary monitor are negative, and a click
+// there must land on the row under it.
+TEST(MessagePositionTest, CoordinatesAreSigned) {
+    const struct {
+        short x, y;
+    } cases[] = {{10, 20}, {-100, -50}, {-1, 300}, {1900, -1080}};
+    for (const auto& c : cases) {
+        const POINT point = PointOfMessagePos(MAKELONG(static_cast<WORD>(c.x), static_cast<WORD>(c.y)));
+        EXPECT_EQ(point.x, c.x);
+        EXPECT_EQ(point.y, c.y);
+    }
+}
+
 }  // namespace
