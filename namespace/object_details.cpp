@@ -33,14 +33,7 @@ TypeInfoSection UnknownSection(const char* caption, const char* firstLabel, cons
 
 TypeInfoSection SymbolicLinkSection(HANDLE handle, const OBJECT_BASIC_INFORMATION* basic) {
     TypeInfoSection section = UnknownSection("Symbolic Link Info", "Creation Time:", "Link:");
-    // A creation time of 0 means the platform does not keep one for links.
-    if (basic != nullptr && basic->CreateTime.QuadPart != 0) {
-        FILETIME utc{basic->CreateTime.LowPart, static_cast<DWORD>(basic->CreateTime.HighPart)};
-        FILETIME local{};
-        SYSTEMTIME time{};
-        if (FileTimeToLocalFileTime(&utc, &local) && FileTimeToSystemTime(&local, &time))
-            section.firstValue = FormatCreationTime(time);
-    }
+    if (basic != nullptr) section.firstValue = FormatUtcCreationTime(basic->CreateTime);
     std::string target;
     if (ReadSymbolicLinkTarget(handle, target) == kStatusSuccess) section.secondValue = target;
     return section;
@@ -84,6 +77,16 @@ std::string FormatCreationTime(const SYSTEMTIME& localTime) {
     std::snprintf(text, sizeof text, "%d:%02d:%02d, %d/%d/%d", localTime.wHour, localTime.wMinute,
                   localTime.wSecond, localTime.wMonth, localTime.wDay, localTime.wYear);
     return text;
+}
+
+std::string FormatUtcCreationTime(const LARGE_INTEGER& utcTime) {
+    // A creation time of 0 means the platform does not keep one for links.
+    if (utcTime.QuadPart == 0) return kUnknownValue;
+    FILETIME utc{utcTime.LowPart, static_cast<DWORD>(utcTime.HighPart)};
+    FILETIME local{};
+    SYSTEMTIME time{};
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return kUnknownValue;
+    return FormatCreationTime(time);
 }
 
 ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const char* path) {

@@ -34,3 +34,6 @@ ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const char* path)
 
 // "%d:%02d:%02d, %d/%d/%d" of the local time: hour, minute, second, month, day, year.
 std::string FormatCreationTime(const SYSTEMTIME& localTime);
+// A creation time in UTC (100-nanosecond units since 1601) as FormatCreationTime
+// shows it in local time; kUnknownValue for 0 or a time that does not convert.
+std::string FormatUtcCreationTime(const LARGE_INTEGER& utcTime);

@@ -108,16 +108,50 @@ TEST_F(ObjectDetailsTest, OtherTypesHaveNoSection) {
     }
 }
 
+// Handles and references each leave out the querying handle's own: with the
+// scratch directory's handle and two more, handles read 3, and references
+// read the pointer count less one, whatever the platform counts there.
 TEST_F(ObjectDetailsTest, CountsLeaveOutTheQueryingHandle) {
     const std::string path = scratch.AddEvent("Counted", true, false);
-    // The scratch directory holds one handle; the query holds the second.
-    ObjectDetails details = DetailsOf(path);
-    EXPECT_EQ(details.handles, "1");
+    OpenedObject extra[2] = {OpenAnyObject(path.c_str(), 0), OpenAnyObject(path.c_str(), 0)};
+    OpenedObject query = OpenAnyObject(path.c_str(), 0);
+    OBJECT_BASIC_INFORMATION basic{};
+    ASSERT_EQ(NtQueryObject(query.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr),
+              kStatusSuccess);
+    ObjectDetails details = QueryObjectDetails(query.handle.get(), query.typeIndex, path.c_str());
+    EXPECT_EQ(details.handles, "3");
+    EXPECT_EQ(details.references, std::to_string(static_cast<long long>(basic.PointerCount) - 1));
+    EXPECT_EQ(details.paged, std::to_string(basic.PagedPoolUsage));
+    EXPECT_EQ(details.nonPaged, std::to_string(basic.NonPagedPoolUsage));
     EXPECT_FALSE(details.permanent);
-    for (const std::string& charge : {details.paged, details.nonPaged}) {
-        ASSERT_FALSE(charge.empty());
-        EXPECT_EQ(charge.find_first_not_of("0123456789"), std::string::npos) << charge;
-    }
+}
+
+// An event whose DACL grants READ_CONTROL alone opens for the Details page,
+// but its state cannot be read even with a second open: both values say so.
+TEST_F(ObjectDetailsTest, StateIsUnknownWhenTheQueryRightIsRefused) {
+    const std::string path = scratch.PathOf("Unqueryable");
+    NamedAttributes attributes(path);
+    SECURITY_DESCRIPTOR descriptor{};
+    alignas(8) BYTE aclBytes[64];
+    auto* acl = reinterpret_cast<PACL>(aclBytes);
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(acl, sizeof aclBytes, ACL_REVISION);
+    AddAccessAllowedAce(acl, ACL_REVISION, READ_CONTROL, everyone);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    attributes.Get()->SecurityDescriptor = &descriptor;
+    HANDLE handle = nullptr;
+    ASSERT_EQ(NtCreateEvent(&handle, 0x001F0003, attributes.Get(), 0, FALSE), kStatusSuccess);
+    scratch.Keep(handle);
+    FreeSid(everyone);
+
+    ObjectDetails details = DetailsOf(path);
+    ASSERT_TRUE(details.section.has_value());
+    EXPECT_EQ(details.section->caption, "Event Info");
+    EXPECT_EQ(details.section->firstValue, kUnknownValue);
+    EXPECT_EQ(details.section->secondValue, kUnknownValue);
 }
 
 TEST_F(ObjectDetailsTest, PermanentObjectIsFlagged) {
@@ -134,6 +168,21 @@ TEST_F(ObjectDetailsTest, PermanentObjectIsFlagged) {
     // Made temporary again, it goes away with its last handle.
     ASSERT_EQ(NtMakeTemporaryObject(creator.get()), kStatusSuccess);
     EXPECT_FALSE(DetailsOf(path).permanent);
+}
+
+// A creation time in UTC is shown in local time: 1 February 2026, 09:05:07
+// UTC reads as the local clock shows that moment.
+TEST(CreationTimeFormatTest, UtcTimeIsShownInLocalTime) {
+    const SYSTEMTIME utc = {2026, 2, 0, 1, 9, 5, 7, 0};
+    FILETIME file{};
+    ASSERT_TRUE(SystemTimeToFileTime(&utc, &file));
+    SYSTEMTIME local{};
+    ASSERT_TRUE(SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local));
+    LARGE_INTEGER created{};
+    created.LowPart = file.dwLowDateTime;
+    created.HighPart = static_cast<LONG>(file.dwHighDateTime);
+    EXPECT_EQ(FormatUtcCreationTime(created), FormatCreationTime(local));
+    EXPECT_EQ(FormatUtcCreationTime(LARGE_INTEGER{}), kUnknownValue);
 }
 
 TEST(CreationTimeFormatTest, HourMonthAndDayWithoutLeadingZeros) {

@@ -15,24 +15,25 @@ TEST_F(ObjectOpenerTest, EachTypeIsMatchedByItsRow) {
     struct Case {
         std::string path;
         int expected;
+        const char* typeName;
     };
     const Case cases[] = {
-        {scratch.AddSymbolicLink("Link", "\\Device\\Null"), kTypeSymbolicLink},
-        {scratch.AddDirectory("Dir"), kTypeDirectory},
-        {scratch.AddMutant("Mutant", false), kTypeMutant},
-        {scratch.AddSection("Section"), kTypeSection},
-        {scratch.AddEvent("Event", true, false), kTypeEvent},
-        {scratch.AddSemaphore("Semaphore", 1, 2), kTypeSemaphore},
-        {"\\REGISTRY", kTypeKey},
-        {scratch.AddTimer("Timer"), kTypeTimer},
-        {"\\Device\\Null", kTypeDevice},
+        {scratch.AddSymbolicLink("Link", "\\Device\\Null"), kTypeSymbolicLink, "SymbolicLink"},
+        {scratch.AddDirectory("Dir"), kTypeDirectory, "Directory"},
+        {scratch.AddMutant("Mutant", false), kTypeMutant, "Mutant"},
+        {scratch.AddSection("Section"), kTypeSection, "Section"},
+        {scratch.AddEvent("Event", true, false), kTypeEvent, "Event"},
+        {scratch.AddSemaphore("Semaphore", 1, 2), kTypeSemaphore, "Semaphore"},
+        {"\\REGISTRY", kTypeKey, "Key"},
+        {scratch.AddTimer("Timer"), kTypeTimer, "Timer"},
+        {"\\Device\\Null", kTypeDevice, "Device"},
     };
     for (const Case& c : cases) {
         ASSERT_FALSE(c.path.empty());
         OpenedObject opened = OpenAnyObject(c.path.c_str(), 0);
         EXPECT_EQ(opened.typeIndex, c.expected) << c.path;
         EXPECT_TRUE(opened.handle) << c.path;
-        EXPECT_STREQ(ObjectTypeName(opened.typeIndex), ObjectTypeTable[c.expected].typeName);
+        EXPECT_STREQ(ObjectTypeName(opened.typeIndex), c.typeName);
     }
 }
 
@@ -76,6 +77,12 @@ TEST_F(ObjectOpenerTest, AccessRequestedPerRowAndCaller) {
     EXPECT_EQ(GrantedAccess(opened.handle.get()), 0x60000u);
     opened = OpenAnyObject(directory.c_str(), kWriteOwner);
     EXPECT_EQ(GrantedAccess(opened.handle.get()), 0xA0001u);
+
+    // The device-name fallback asks for GENERIC_READ and the caller's access,
+    // which the file system grants as FILE_GENERIC_READ with it.
+    opened = OpenAnyObject("\\NUL", kWriteDac);
+    ASSERT_EQ(opened.typeIndex, kTypeDevice);
+    EXPECT_EQ(GrantedAccess(opened.handle.get()), static_cast<ACCESS_MASK>(FILE_GENERIC_READ | WRITE_DAC));
 
     // Row 8 asks for READ_CONTROL only on request.
     ASSERT_EQ(OpenObjectByType(kTypeDevice, "\\Device\\Null", 0, true, &handle), kStatusSuccess);

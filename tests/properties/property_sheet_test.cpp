@@ -85,6 +85,23 @@ TEST_F(PropertySheetTest, SymbolicLinkShowsItsSectionOnTheFirstPage) {
         EXPECT_TRUE(std::regex_match(view.text[id], std::regex(R"(\d+)"))) << view.text[id];
 }
 
+// The page's counts are the object's own, less its querying handle: with the
+// scratch directory's handle and two more, it shows 3 handles, and references
+// one fewer than the pointers the object has with that many handles.
+TEST_F(PropertySheetTest, DetailsShowTheObjectsOwnCounts) {
+    const std::string event = scratch.AddEvent("Counted", true, false);
+    OpenedObject extra[2] = {OpenAnyObject(event.c_str(), 0), OpenAnyObject(event.c_str(), 0)};
+    DetailsView view = ShowDetails(event);
+    OpenedObject query = OpenAnyObject(event.c_str(), 0);  // in the page's place
+    OBJECT_BASIC_INFORMATION basic{};
+    ASSERT_EQ(NtQueryObject(query.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr),
+              kStatusSuccess);
+    EXPECT_EQ(view.text[IDC_DETAIL_HANDLES], "3");
+    EXPECT_EQ(view.text[IDC_DETAIL_REFERENCES], std::to_string(basic.PointerCount - 1));
+    EXPECT_EQ(view.text[IDC_DETAIL_PAGED], std::to_string(basic.PagedPoolUsage));
+    EXPECT_EQ(view.text[IDC_DETAIL_NONPAGED], std::to_string(basic.NonPagedPoolUsage));
+}
+
 TEST_F(PropertySheetTest, DirectoryAndFallbackDeviceShowNoSection) {
     DetailsView directory = ShowDetails(scratch.AddDirectory("Dir"));
     EXPECT_EQ(directory.text[IDC_DETAIL_TYPE], "Directory");

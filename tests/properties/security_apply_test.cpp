@@ -149,6 +149,36 @@ TEST_F(SecurityApplyTest, FailuresAreReportedAndLeaveThePageAlone) {
     EXPECT_TRUE(AcesOf(QueryEventSecurity(event, DACL_SECURITY_INFORMATION).data(), false).empty());
 }
 
+// A context that names no editor, or none at all, is reported as a failed
+// write; the editor still sees status 1 and result 0.
+TEST_F(SecurityApplyTest, CallbackWithoutAUsableContextReportsAFailure) {
+    std::vector<BYTE> descriptor = DescriptorFromSddl("D:(A;;GA;;;WD)");
+    PageBuffer buffer;
+    SecurityEditorContext unknownKind = {7, "\\", buffer.bytes, &buffer.valid};
+    for (const SecurityEditorContext* context : {static_cast<const SecurityEditorContext*>(nullptr),
+                                                 static_cast<const SecurityEditorContext*>(&unknownKind)}) {
+        DWORD status = 0xDEAD;
+        DialogCatcher catcher;
+        EXPECT_EQ(ApplySecurityCallback(nullptr, nullptr, reinterpret_cast<ULONG_PTR>(context), descriptor.data(),
+                                        nullptr, FALSE, FALSE, &status),
+                  0u);
+        EXPECT_EQ(status, 1u);
+        EXPECT_EQ(MessagesOf(catcher.Caught()),
+                  std::vector<std::string>{"Unable to modify the object's Security Information."});
+    }
+    EXPECT_EQ(buffer.bytes[0], 0xCD);
+}
+
+// An object that only its device name opens is written through that handle.
+TEST_F(SecurityApplyTest, DeviceNameFallbackIsWrittenThroughItsHandle) {
+    PageBuffer buffer;
+    ApplyOutcome outcome = Apply(kOwnershipEditor, "\\NUL", buffer, DescriptorFromSddl("O:BA"));
+    EXPECT_EQ(outcome.status, 1u);
+    EXPECT_TRUE(outcome.messages.empty());
+    ASSERT_TRUE(buffer.valid);
+    EXPECT_EQ(OwnerOf(buffer.bytes), kAdministrators);
+}
+
 TEST(SecurityStartupTest, PrivilegesAreEnabled) {
     ASSERT_FALSE(PrivilegeEnabled("SeSecurityPrivilege", 0));
     ASSERT_FALSE(PrivilegeEnabled("SeTakeOwnershipPrivilege", 0));

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <optional>
+
 #include "properties/access_tables.h"
 #include "properties/security_page.h"
 #include "resource_ids.h"
@@ -15,46 +17,80 @@ namespace {
 struct EditorCall {
     SecurityEditorContext context;  // as it was during the call
     SedApplicationAccesses accesses;  // none for the ownership editor
-    const GENERIC_MAPPING* mapping;
+    std::optional<SedObjectTypeDescriptor> type;  // none for the ownership editor
     PSECURITY_DESCRIPTOR descriptor;
     std::wstring objectName, typeName;
     const SedHelpInfo* help;
+    SedApplyCallback apply;
+    bool fixedArguments;  // every argument with a fixed value had it
 };
 
 std::vector<EditorCall> Calls;
 DWORD FakeResult = 0;
 std::function<void()> DuringEditor;
 
-DWORD Record(ULONG_PTR context, const SedObjectTypeDescriptor* type, const SedApplicationAccesses* accesses,
-             LPWSTR name, PSECURITY_DESCRIPTOR descriptor, LPWSTR typeName = nullptr,
-             const SedHelpInfo* help = nullptr) {
+// What every editor call shares: no owner, instance or server, a status word, flags 0.
+bool FixedArguments(HWND owner, HINSTANCE instance, LPWSTR server, LPDWORD status, DWORD flags) {
+    return owner == nullptr && instance == nullptr && server == nullptr && status != nullptr && flags == 0;
+}
+
+DWORD Record(bool fixed, ULONG_PTR context, const SedObjectTypeDescriptor* type,
+             const SedApplicationAccesses* accesses, LPWSTR name, SedApplyCallback apply,
+             PSECURITY_DESCRIPTOR descriptor, LPWSTR typeName = nullptr, const SedHelpInfo* help = nullptr) {
     Calls.push_back({*reinterpret_cast<const SecurityEditorContext*>(context),
                      accesses != nullptr ? *accesses : SedApplicationAccesses{},
-                     type != nullptr ? type->genericMapping : nullptr, descriptor, name,
-                     typeName != nullptr ? typeName : L"", help});
+                     type != nullptr ? std::optional<SedObjectTypeDescriptor>(*type) : std::nullopt, descriptor, name,
+                     typeName != nullptr ? typeName : L"", help, apply, fixed});
     if (DuringEditor) DuringEditor();
     return FakeResult;
 }
 
-DWORD WINAPI FakeDiscretionary(HWND, HINSTANCE, LPWSTR, const SedObjectTypeDescriptor* type,
-                               const SedApplicationAccesses* accesses, LPWSTR name, SedApplyCallback, ULONG_PTR context,
-                               PSECURITY_DESCRIPTOR descriptor, BOOLEAN, BOOLEAN, LPDWORD, DWORD) {
-    return Record(context, type, accesses, name, descriptor);
+DWORD WINAPI FakeDiscretionary(HWND owner, HINSTANCE instance, LPWSTR server, const SedObjectTypeDescriptor* type,
+                               const SedApplicationAccesses* accesses, LPWSTR name, SedApplyCallback apply,
+                               ULONG_PTR context, PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable,
+                               BOOLEAN notWritable, LPDWORD status, DWORD flags) {
+    const bool fixed = FixedArguments(owner, instance, server, status, flags) && !notReadable && !notWritable;
+    return Record(fixed, context, type, accesses, name, apply, descriptor);
 }
-DWORD WINAPI FakeSystem(HWND, HINSTANCE, LPWSTR, const SedObjectTypeDescriptor* type,
-                        const SedApplicationAccesses* accesses, LPWSTR name, SedApplyCallback, ULONG_PTR context,
-                        PSECURITY_DESCRIPTOR descriptor, BOOLEAN, LPDWORD, DWORD) {
-    return Record(context, type, accesses, name, descriptor);
+DWORD WINAPI FakeSystem(HWND owner, HINSTANCE instance, LPWSTR server, const SedObjectTypeDescriptor* type,
+                        const SedApplicationAccesses* accesses, LPWSTR name, SedApplyCallback apply,
+                        ULONG_PTR context, PSECURITY_DESCRIPTOR descriptor, BOOLEAN notEditable, LPDWORD status,
+                        DWORD flags) {
+    const bool fixed = FixedArguments(owner, instance, server, status, flags) && !notEditable;
+    return Record(fixed, context, type, accesses, name, apply, descriptor);
 }
-DWORD WINAPI FakeOwnership(HWND, HINSTANCE, LPWSTR, LPWSTR typeName, LPWSTR name, UINT, SedApplyCallback,
-                           ULONG_PTR context, PSECURITY_DESCRIPTOR descriptor, BOOLEAN, BOOLEAN, LPDWORD,
-                           const SedHelpInfo* help, DWORD) {
-    return Record(context, nullptr, nullptr, name, descriptor, typeName, help);
+DWORD WINAPI FakeOwnership(HWND owner, HINSTANCE instance, LPWSTR server, LPWSTR typeName, LPWSTR name,
+                           UINT objectCount, SedApplyCallback apply, ULONG_PTR context,
+                           PSECURITY_DESCRIPTOR descriptor, BOOLEAN notReadable, BOOLEAN notWritable,
+                           LPDWORD status, const SedHelpInfo* help, DWORD flags) {
+    const bool fixed =
+        FixedArguments(owner, instance, server, status, flags) && objectCount == 1 && !notReadable && !notWritable;
+    return Record(fixed, context, nullptr, nullptr, name, apply, descriptor, typeName, help);
+}
+
+// The object type descriptor the permissions and auditing editors get, with
+// the generic mapping of the object's kind.
+void ExpectObjectTypeDescriptor(const std::optional<SedObjectTypeDescriptor>& type, const GENERIC_MAPPING* mapping) {
+    ASSERT_TRUE(type.has_value());
+    EXPECT_EQ(type->revision, 1);
+    EXPECT_TRUE(type->isContainer);
+    EXPECT_FALSE(type->allowNewObjectPermissions);
+    EXPECT_FALSE(type->mapSpecificToGeneric);
+    EXPECT_EQ(type->genericMapping, mapping);
+    EXPECT_EQ(type->genericMappingNewObjects, mapping);
+    EXPECT_STREQ(type->objectTypeName, L"Object");
+    EXPECT_EQ(type->helpInfo, &SecurityHelpInfo);
+    EXPECT_EQ(type->applyToSubcontainersTitle, nullptr);
+    EXPECT_EQ(type->applyToObjectsTitle, nullptr);
+    EXPECT_EQ(type->applyToSubcontainersConfirmation, nullptr);
+    EXPECT_STREQ(type->specialObjectAccessTitle, L"Special Access...");
+    EXPECT_EQ(type->specialNewObjectAccessTitle, nullptr);
 }
 
 constexpr int kAllButtons[] = {IDC_SECURITY_PERMISSIONS, IDC_SECURITY_AUDITING, IDC_SECURITY_OWNERSHIP};
 constexpr char kNoSecurityPermission[] =
     "You do not have permission to view the Security Information for\nthis object.";
+constexpr char kNoAuditPermission[] = "You do not have permission to view the Audit Information for\nthis object.";
 
 class SecurityPageTest : public ::testing::Test {
 protected:
@@ -109,11 +145,16 @@ TEST_F(SecurityPageTest, KindChoosesTableAndMapping) {
         EXPECT_TRUE(Press(c.path, {std::begin(kAllButtons), std::end(kAllButtons)}).empty());
         EXPECT_EQ(SecurityPage.kind, c.kind);
         ASSERT_EQ(Calls.size(), 3u);
+        for (const EditorCall& call : Calls) {
+            EXPECT_TRUE(call.fixedArguments);
+            EXPECT_EQ(call.apply, ApplySecurityCallback);
+            EXPECT_EQ(call.accesses.defaultPermissionName, nullptr);
+        }
         const EditorCall& permissions = Calls[0];
         EXPECT_EQ(permissions.context.kind, kPermissionsEditor);
         EXPECT_EQ(permissions.accesses.accessGroup, c.table);
         EXPECT_EQ(permissions.accesses.count, c.rows);
-        EXPECT_EQ(permissions.mapping, c.mapping);
+        ExpectObjectTypeDescriptor(permissions.type, c.mapping);
         EXPECT_EQ(permissions.descriptor, SecurityPage.daclDescriptor);
         EXPECT_EQ(permissions.context.descriptorValid, &SecurityPage.daclReadable);
         EXPECT_STREQ(permissions.context.path, c.path.c_str());
@@ -123,7 +164,7 @@ TEST_F(SecurityPageTest, KindChoosesTableAndMapping) {
         EXPECT_EQ(auditing.context.kind, kAuditingEditor);
         EXPECT_EQ(auditing.accesses.accessGroup, AuditAccesses);
         EXPECT_EQ(auditing.accesses.count, 7u);
-        EXPECT_EQ(auditing.mapping, c.mapping);
+        ExpectObjectTypeDescriptor(auditing.type, c.mapping);
         EXPECT_EQ(auditing.descriptor, SecurityPage.saclDescriptor);
         EXPECT_EQ(auditing.context.descriptorValid, &SecurityPage.saclReadable);
 
@@ -131,6 +172,7 @@ TEST_F(SecurityPageTest, KindChoosesTableAndMapping) {
         EXPECT_EQ(ownership.context.kind, kOwnershipEditor);
         EXPECT_EQ(ownership.typeName, L"&Object");
         EXPECT_EQ(ownership.help, &SecurityHelpInfo);
+        EXPECT_FALSE(ownership.type.has_value());
         EXPECT_EQ(ownership.descriptor, SecurityPage.daclDescriptor);
         EXPECT_EQ(ownership.context.descriptorValid, &SecurityPage.daclReadable);
     }
@@ -156,16 +198,28 @@ TEST_F(SecurityPageTest, UnopenableObjectLeavesOnlyOwnershipEnabled) {
 }
 
 // A descriptor too large for the page's buffer reads as not permitted, while
-// the button stays enabled to say so.
-TEST_F(SecurityPageTest, OversizedDescriptorReportsMissingPermission) {
+// the buttons stay enabled to say so: clicked as a user clicks them (a
+// disabled button would report nothing), each gives its message.
+TEST_F(SecurityPageTest, OversizedDescriptorsReportMissingPermission) {
+    EnableSecurityPrivileges();
     const std::string event = scratch.AddEvent("Large", true, false);
-    std::string sddl = "D:(A;;GA;;;WD)";
-    for (int i = 0; i < 320; ++i) sddl += "(A;;0x1;;;S-1-5-21-1-2-3-" + std::to_string(1000 + i) + ")";
-    ASSERT_TRUE(SetEventSecurity(event, DACL_SECURITY_INFORMATION, DescriptorFromSddl(sddl.c_str())));
+    std::string dacl = "D:(A;;GA;;;WD)";
+    std::string sacl = "S:";
+    for (int i = 0; i < 320; ++i) {
+        dacl += "(A;;0x1;;;S-1-5-21-1-2-3-" + std::to_string(1000 + i) + ")";
+        sacl += "(AU;SA;0x1;;;S-1-5-21-1-2-3-" + std::to_string(1000 + i) + ")";
+    }
+    ASSERT_TRUE(SetEventSecurity(event, DACL_SECURITY_INFORMATION, DescriptorFromSddl(dacl.c_str())));
+    ASSERT_TRUE(SetEventSecurity(event, SACL_SECURITY_INFORMATION, DescriptorFromSddl(sacl.c_str())));
     ASSERT_GT(QueryEventSecurity(event, DACL_SECURITY_INFORMATION).size(), kSecurityDescriptorBufferSize);
+    ASSERT_GT(QueryEventSecurity(event, SACL_SECURITY_INFORMATION).size(), kSecurityDescriptorBufferSize);
 
-    EXPECT_EQ(Press(event, {IDC_SECURITY_PERMISSIONS, IDC_SECURITY_OWNERSHIP}),
-              (std::vector<std::string>{kNoSecurityPermission, kNoSecurityPermission}));
+    std::vector<CaughtDialog> caught = RunPropertySheet(event.c_str(), [](HWND sheet) {
+        HWND page = ShowPage(sheet, 1);
+        for (int id : kAllButtons) SendMessageA(GetDlgItem(page, id), BM_CLICK, 0, 0);
+    });
+    EXPECT_EQ(MessagesOf(caught), (std::vector<std::string>{kNoSecurityPermission, kNoAuditPermission,
+                                                            kNoSecurityPermission}));
     EXPECT_TRUE(Calls.empty());
 }
 

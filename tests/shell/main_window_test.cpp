@@ -164,9 +164,12 @@ TEST_F(MainWindowTest, ExitEndsWithoutSavingAndClosingSaves) {
     ASSERT_TRUE(IsWindow(AppContext.mainWindow));
     EXPECT_EQ(std::memcmp(ReadSettingsValue().value().data(), &kTestPlacement, sizeof kTestPlacement), 0);
 
+    const HBRUSH brush = BackgroundBrush;
+    ASSERT_EQ(GetObjectType(brush), static_cast<DWORD>(OBJ_BRUSH));
     SendMessageA(AppContext.mainWindow, WM_CLOSE, 0, 0);
     EXPECT_FALSE(IsWindow(AppContext.mainWindow));
     EXPECT_EQ(TakeQuitRequest(), 0);
+    EXPECT_EQ(GetObjectType(brush), 0u);  // the background brush went with the window
     WindowSettingsRecord stored{};
     std::memcpy(&stored, ReadSettingsValue().value().data(), sizeof stored);
     EXPECT_EQ(stored.x, 40);

@@ -65,10 +65,24 @@ TEST_F(PanesTest, SplitKeepsItsPercentageAndDragsStayWithinTheLimits) {
     SendMessageA(AppContext.splitter, WM_LBUTTONUP, 0, 0);
     SetClientSize(600);
     ExpectSplitAt(198, 600);
-    // A stored percentage outside 0 to 100 is limited by the layout alone.
+    // A stored percentage outside 0 to 100 is limited by the layout alone;
+    // the lower limit holds at 20.
     SplitPercent = 250;
     SetClientSize(620);
     ExpectSplitAt(600, 620);
+    SplitPercent = 1;
+    SetClientSize(600);
+    ExpectSplitAt(20, 600);
+
+    // In a client narrower than 40 the upper limit, applied last, wins.
+    HWND narrow = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 30, 100, nullptr, nullptr, instance_, nullptr);
+    RECT client;
+    GetClientRect(narrow, &client);
+    ASSERT_EQ(client.right, 30);
+    SplitPercent = 50;
+    EXPECT_TRUE(LayoutPanes(narrow));
+    EXPECT_EQ(SplitX, 10);
+    DestroyWindow(narrow);
 }
 
 TEST(ToolbarVersionTest, LayoutFollowsTheVersionOfTheLibrary) {
@@ -101,6 +115,16 @@ int ImageCount(HWND toolbar) {
 // and each button's tip comes from the string table.
 TEST_F(PanesTest, ToolbarButtonsImagesAndTips) {
     ASSERT_TRUE(OpenBrowser());
+    // The platform's common controls are 4.70 or later: the flat layout, its
+    // groups divided by disabled buttons showing the divider image.
+    EXPECT_NE(GetWindowLongA(AppContext.toolbar, GWL_STYLE) & TBSTYLE_FLAT, 0);
+    ASSERT_EQ(SendMessageA(AppContext.toolbar, TB_BUTTONCOUNT, 0, 0), 10);
+    for (int entry : {5, 7, 9}) {
+        TBBUTTON button{};
+        SendMessageA(AppContext.toolbar, TB_GETBUTTON, entry, reinterpret_cast<LPARAM>(&button));
+        EXPECT_EQ(button.iBitmap, 6) << entry;
+        EXPECT_EQ(button.fsState & TBSTATE_ENABLED, 0) << entry;
+    }
     EXPECT_EQ(ImageCount(AppContext.toolbar), kToolbarImageCount);
     // The strip's light grey became the button face, on which the images are masked.
     HDC context = CreateCompatibleDC(nullptr);

@@ -56,7 +56,6 @@ TEST_F(NamespaceTreeTest, FindTreeItemByPathMatchesWholePathsExactly) {
         {nullptr, a + "\\", nullptr},
         {nullptr, lower, nullptr},
         {nullptr, a + "\\Missing", nullptr},
-        {nullptr, "\\" + std::string(300, 'x'), nullptr},
     };
     for (const auto& c : cases) {
         std::string buffer = c.path;
@@ -72,6 +71,14 @@ TEST_F(NamespaceTreeTest, FindTreeItemByPathMatchesWholePathsExactly) {
     insert(insert(itemB, "Twin"), "Inner");
     EXPECT_EQ(TreeItem(b + "\\Twin"), first);
     EXPECT_EQ(TreeItem(b + "\\Twin\\Inner"), nullptr);
+
+    // Item texts are read into 260 bytes: a 259-byte component matches, a
+    // longer one never does, even where an item has exactly that text.
+    const std::string fits(259, 'f'), tooLong(300, 'x');
+    for (const std::string* text : {&fits, &tooLong})
+        InsertTreeItem(AppContext.namespaceTree, itemB, text->c_str(), std::strcpy(AllocatePathBlock(), "\\long"));
+    EXPECT_NE(TreeItem(b + "\\" + fits), nullptr);
+    EXPECT_EQ(TreeItem(b + "\\" + tooLong), nullptr);
 }
 
 TEST_F(NamespaceTreeTest, ReportsSetSelectedPathOnlyFromTheTree) {

@@ -103,6 +103,31 @@ TEST_F(NavigationTest, RefreshKeepsTheShownDirectoryUntilItVanishes) {
     EXPECT_STREQ(TreeItemPath(TreeCaret()), a.c_str());
 }
 
+// Up One Level from a directory whose parent has left the tree as well: the
+// path climbs, but nothing is shown until a parent the tree holds is reached.
+TEST_F(NavigationTest, UpOneLevelClimbsPastParentsTheTreeNoLongerHolds) {
+    ScratchDirectory scratch;
+    const std::string a = scratch.AddDirectory("A");
+    const std::string b = scratch.AddDirectory("A\\B");
+    ASSERT_TRUE(OpenBrowser());
+    SelectInTree(b);
+    const std::string status = StatusText();
+    scratch.Remove(b);
+    scratch.Remove(a);
+    Command(CMD_REFRESH);
+    ASSERT_EQ(TreeItem(a), nullptr);
+
+    Command(CMD_UP_ONE_LEVEL);
+    EXPECT_STREQ(CurrentDirectory, a.c_str());
+    EXPECT_EQ(TreeCaret(), nullptr);
+    EXPECT_EQ(ListView_GetItemCount(AppContext.objectList), 0);
+    EXPECT_EQ(StatusText(), status);
+    Command(CMD_UP_ONE_LEVEL);
+    EXPECT_STREQ(CurrentDirectory, scratch.Path().c_str());
+    EXPECT_STREQ(TreeItemPath(TreeCaret()), scratch.Path().c_str());
+    EXPECT_EQ(StatusText(), "Currently selected:  " + scratch.Path());
+}
+
 // Within one command the shown directory is listed once; anything the user
 // does afterwards lists it afresh.
 TEST_F(NavigationTest, OneListingPerCommandAndFreshListingsAfterwards) {

@@ -3,6 +3,7 @@
 #include "shell/main_window.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
+#include "views/namespace_tree.h"
 #include "views/object_list.h"
 
 namespace {
@@ -53,6 +54,62 @@ TEST_F(ObjectListTest, RowsShowNameTypeTargetAndIcon) {
     ASSERT_TRUE(AddObjectRow(AppContext.objectList, 1, "Key", four, AllocatePathBlock()));
     EXPECT_EQ(Field(0, 0) + "|" + Field(0, 1) + "|" + Field(0, 2) + "|" + std::to_string(Image(0)), "Plain|||0");
     EXPECT_EQ(Field(1, 0) + "|" + Field(1, 1) + "|" + Field(1, 2) + "|" + std::to_string(Image(1)), "Four|Key|Target|1");
+}
+
+// Three left-aligned columns, each a third of the list's creation width plus
+// one; the thirteen type icons in table order in both image lists, each
+// type's rows drawn with its own; the tree's two directory pictures.
+TEST_F(ObjectListTest, ColumnsIconsAndTreeImagesAreAsMade) {
+    ASSERT_TRUE(OpenBrowser());
+    RECT client;
+    GetClientRect(AppContext.mainWindow, &client);
+    const int listWidth = client.right - client.right / 4;
+    const char* const titles[] = {"Name", "Type", "SymLink"};
+    for (int column = 0; column < 4; ++column) {
+        char text[32] = {};
+        LVCOLUMNA read{};
+        read.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+        read.pszText = text;
+        read.cchTextMax = sizeof text;
+        const bool exists = SendMessageA(AppContext.objectList, LVM_GETCOLUMNA, column, reinterpret_cast<LPARAM>(&read));
+        ASSERT_EQ(exists, column < 3) << column;
+        if (!exists) break;
+        EXPECT_STREQ(text, titles[column]);
+        EXPECT_EQ(read.fmt & LVCFMT_JUSTIFYMASK, LVCFMT_LEFT);
+        EXPECT_EQ(read.cx, listWidth / 3 + 1);
+        EXPECT_EQ(read.iSubItem, column);
+    }
+
+    const struct {
+        const char* type;
+        const char* icon;
+    } icons[] = {{"", "OBJECT_UNK_ICON"},          {"Key", "OBJECT_KEY_ICON"},
+                 {"Port", "OBJECT_PORT_ICON"},     {"Device", "OBJECT_DEVICE_ICON"},
+                 {"Event", "OBJECT_EVENT_ICON"},   {"SymbolicLink", "OBJECT_SYMLINK_ICON"},
+                 {"Section", "OBJECT_SECTION_ICON"}, {"Driver", "OBJECT_DRIVER_ICON"},
+                 {"Directory", "OBJECT_DIR_ICON"}, {"Mutant", "OBJECT_MUTANT_ICON"},
+                 {"WindowStation", "OBJECT_WINDOWSTATION_ICON"}, {"Semaphore", "OBJECT_SEMAPHORE_ICON"},
+                 {"Timer", "OBJECT_TIMER_ICON"}};
+    EXPECT_EQ(ImageList_GetImageCount(SmallImageList), 13);
+    EXPECT_EQ(ImageList_GetImageCount(LargeImageList), 13);
+    DeleteAllObjectRows(AppContext.objectList);
+    for (int row = 0; row < 13; ++row) {
+        EXPECT_STREQ(TypeIconTable[row].typeName, icons[row].type);
+        EXPECT_STREQ(TypeIconTable[row].iconName, icons[row].icon);
+        EXPECT_EQ(TypeIconTable[row].imageIndex, row);
+        char text[] = "Row";
+        ASSERT_TRUE(AddObjectRow(AppContext.objectList, row, icons[row].type, text, AllocatePathBlock()));
+        EXPECT_EQ(Image(row), row) << icons[row].type;
+    }
+
+    EXPECT_EQ(TreeView_GetImageList(AppContext.namespaceTree, TVSIL_NORMAL), TreeImageList);
+    EXPECT_EQ(ImageList_GetImageCount(TreeImageList), 2);
+    TVITEMA root{};
+    root.mask = TVIF_IMAGE | TVIF_SELECTEDIMAGE;
+    root.hItem = TreeCaret();
+    ASSERT_TRUE(TreeView_GetItem(AppContext.namespaceTree, &root));
+    EXPECT_EQ(root.iImage, 0);
+    EXPECT_EQ(root.iSelectedImage, 1);
 }
 
 TEST_F(ObjectListTest, ViewCommandsSwitchTheStyleAndThePressedButton) {
@@ -109,6 +166,15 @@ TEST_F(ObjectListTest, ClicksPickRowsAndDoubleClicksOpenThem) {
     EXPECT_EQ(StatusText(), "Currently selected:  " + event);
     Command(CMD_PROPERTIES);
     EXPECT_EQ(catcher_.Caught().size(), 2u);
+
+    // A directory made after the tree was built is not in it: its sheet opens.
+    const std::string late = scratch.AddDirectory("Late");
+    SetFocus(AppContext.namespaceTree);
+    ClickList(NM_DBLCLK, FindRow("Late"));
+    ASSERT_EQ(catcher_.Caught().size(), 3u);
+    EXPECT_FALSE(catcher_.Caught()[2].isMessageBox);
+    EXPECT_STREQ(AppContext.SelectedPath, late.c_str());
+    EXPECT_STREQ(CurrentDirectory, scratch.Path().c_str());
 }
 
 // Positions left of or above the primary monitor are negative, and a click
