@@ -1,5 +1,6 @@
-// Measures listing and navigating huge directories against the platform's
-// floor: one enumeration plus one directory test per entry.
+// Measures listing and navigating huge directories against two floors of the
+// platform's: the bare single-entry enumeration, and that enumeration with
+// one directory test per entry.
 //
 //   namespace_bench [n ...]      default sizes 1000 10000 30000
 //
@@ -51,7 +52,25 @@ Counts CountsSince(const NamespaceCallCounts& before) {
             now.directoryQueries - before.directoryQueries};
 }
 
-// The platform's floor: single-entry queries over the directory, and one
+// The bare floor: single-entry queries over the directory, nothing else.
+double MeasureBareFloor(const std::string& directory) {
+    const double start = Seconds();
+    NamedAttributes attributes(directory);
+    HANDLE handle = nullptr;
+    if (NtOpenDirectoryObject(&handle, 0x20001, attributes.Get()) != kStatusSuccess) return 0;
+    UniqueNtHandle owner(handle);
+    std::vector<ULONG_PTR> buffer(4096 / sizeof(ULONG_PTR));
+    ULONG context = 0;
+    for (BOOLEAN restart = TRUE;; restart = FALSE) {
+        ULONG returned = 0;
+        if (NtQueryDirectoryObject(owner.get(), buffer.data(), 4096, TRUE, restart, &context, &returned) !=
+            kStatusSuccess)
+            break;
+    }
+    return Seconds() - start;
+}
+
+// The floor with opens: single-entry queries over the directory, and one
 // directory open per entry, with nothing else done.
 double MeasureFloor(const std::string& directory, long& entries) {
     const double start = Seconds();
@@ -118,6 +137,7 @@ double MeasureWalkOnly(const std::string& directory) {
 
 struct Result {
     long n;
+    double bareFloor;
     double floor;
     double walkOnly;
     double fill;
@@ -165,9 +185,12 @@ Result MeasureSize(long n) {
     SendMessageA(main, WM_COMMAND, 126, 0);
 
     Progress("tree refreshed", n);
-    std::vector<double> floors, walks, fills, navigations, refreshes;
+    std::vector<double> bareFloors, floors, walks, fills, navigations, refreshes;
     long entries = 0;
-    for (int r = 0; r < repeats; ++r) floors.push_back(MeasureFloor(directory, entries));
+    for (int r = 0; r < repeats; ++r) {
+        bareFloors.push_back(MeasureBareFloor(directory));
+        floors.push_back(MeasureFloor(directory, entries));
+    }
 
     Progress("floor measured", n);
     for (int r = 0; r < repeats; ++r) {
@@ -218,6 +241,7 @@ Result MeasureSize(long n) {
     // After the memory figure, so the diagnostic walk's own allocations do not count.
     for (int r = 0; r < repeats; ++r) walks.push_back(MeasureWalkOnly(directory));
 
+    result.bareFloor = Median(bareFloors);
     result.floor = Median(floors);
     result.walkOnly = Median(walks);
     result.fill = Median(fills);
@@ -261,26 +285,35 @@ int main(int argc, char** argv) {
     std::vector<Result> results;
     for (long n : sizes) results.push_back(MeasureSize(n));
 
-    std::printf("\n%8s %9s %9s %9s %6s %9s %6s %9s %6s  %s\n", "rows", "floor s", "walk s", "fill s", "x",
-                "navig s", "x", "refresh s", "x", "enumerations/opens: fill | navigation | refresh");
+    // Each time is followed by its ratio to the bare floor and to the floor with opens.
+    std::printf("\n%8s %8s %8s %8s %8s %5s %5s %8s %5s %5s %9s %5s %5s  %s\n", "rows", "bare s", "floor s", "walk s",
+                "fill s", "/bare", "/flr", "navig s", "/bare", "/flr", "refresh s", "/bare", "/flr",
+                "enumerations/opens: fill | navigation | refresh");
     for (const Result& r : results) {
-        std::printf("%8ld %9.3f %9.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f  %ld/%ld | %ld/%ld | %ld/%ld\n", r.n,
-                    r.floor, r.walkOnly, r.fill, r.fill / r.floor, r.navigation, r.navigation / r.floor, r.refresh, r.refresh / r.floor,
-                    r.fillCounts.enumerations, r.fillCounts.opens, r.navigationCounts.enumerations,
-                    r.navigationCounts.opens, r.refreshCounts.enumerations, r.refreshCounts.opens);
+        std::printf("%8ld %8.3f %8.3f %8.3f %8.3f %5.2f %5.2f %8.3f %5.2f %5.2f %9.3f %5.2f %5.2f  "
+                    "%ld/%ld | %ld/%ld | %ld/%ld\n",
+                    r.n, r.bareFloor, r.floor, r.walkOnly, r.fill, r.fill / r.bareFloor, r.fill / r.floor,
+                    r.navigation, r.navigation / r.bareFloor, r.navigation / r.floor, r.refresh,
+                    r.refresh / r.bareFloor, r.refresh / r.floor, r.fillCounts.enumerations, r.fillCounts.opens,
+                    r.navigationCounts.enumerations, r.navigationCounts.opens, r.refreshCounts.enumerations,
+                    r.refreshCounts.opens);
     }
     std::printf("Start-up tree fill of the whole namespace: %.3f s\n\n", treeFill);
 
     Emit("startup_tree_fill_s", 0, treeFill);
     for (const Result& r : results) {
+        Emit("bare_floor_s", r.n, r.bareFloor);
         Emit("floor_s", r.n, r.floor);
         Emit("walk_without_list_s", r.n, r.walkOnly);
         Emit("fill_s", r.n, r.fill);
         Emit("fill_ratio", r.n, r.fill / r.floor);
+        Emit("fill_ratio_bare", r.n, r.fill / r.bareFloor);
         Emit("navigation_s", r.n, r.navigation);
         Emit("navigation_ratio", r.n, r.navigation / r.floor);
+        Emit("navigation_ratio_bare", r.n, r.navigation / r.bareFloor);
         Emit("refresh_s", r.n, r.refresh);
         Emit("refresh_ratio", r.n, r.refresh / r.floor);
+        Emit("refresh_ratio_bare", r.n, r.refresh / r.bareFloor);
         Emit("fill_opens", r.n, r.fillCounts.opens);
         Emit("navigation_enumerations", r.n, r.navigationCounts.enumerations);
         Emit("navigation_opens", r.n, r.navigationCounts.opens);

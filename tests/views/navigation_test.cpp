@@ -1,8 +1,11 @@
+#include <algorithm>
+
 #include "browser_fixture.h"
 #include "namespace/native_services.h"
 #include "resource_ids.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
+#include "views/work_progress.h"
 
 namespace {
 
@@ -158,6 +161,73 @@ TEST_F(NavigationTest, OneListingPerCommandAndFreshListingsAfterwards) {
     const long treeItems = static_cast<long>(TreeView_GetCount(AppContext.namespaceTree));
     EXPECT_LE(NamespaceCounters().enumerations - before, treeItems + 1);
     EXPECT_EQ(ListNames(), (std::vector<std::string>{"B", "First", "Second", "Third"}));
+}
+
+// The status texts set while a step runs, with the cursor at each.
+std::vector<std::pair<std::string, HCURSOR>> StatusShown;
+
+LRESULT CALLBACK RecordStatus(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == SB_SETTEXTA) StatusShown.emplace_back(reinterpret_cast<const char*>(lParam), GetCursor());
+    return CallWindowProcA(StatusProc, window, message, wParam, lParam);
+}
+
+// A long fill says what it does and how far it has got, under the wait
+// cursor, without dispatching anything; when it ends, the status text and the
+// cursor are what they would have been without it. (The time before progress
+// shows is cut to nothing here, so that a small directory counts as long.)
+TEST_F(NavigationTest, LongWorkShowsProgressThenLeavesTheStatusAsBefore) {
+    ScratchDirectory scratch;
+    for (int i = 0; i < 40; ++i) scratch.AddEvent("Event" + std::to_string(i), true, false);
+    const std::string gone = scratch.AddDirectory("Gone");
+    ASSERT_TRUE(OpenBrowser());
+    Command(CMD_REFRESH);
+    StatusProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(AppContext.statusBar, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordStatus)));
+    const HCURSOR cursor = SetCursor(LoadCursorA(nullptr, IDC_ARROW));
+    const HCURSOR wait = LoadCursorA(nullptr, IDC_WAIT);
+    SetProgressTiming({0, 0});
+    StatusShown.clear();
+    PostMessageA(AppContext.mainWindow, WM_COMMAND, CMD_UP_ONE_LEVEL, 0);
+    SelectInTree(scratch.Path());
+
+    const std::string listing = "Listing " + scratch.Path() + ": ";
+    std::vector<long> counts;
+    for (const auto& [text, shownCursor] : StatusShown) {
+        if (text.rfind(listing, 0) != 0) continue;
+        counts.push_back(std::stol(text.substr(listing.size())));
+        EXPECT_EQ(text.substr(text.size() - 8), " objects");
+        EXPECT_EQ(shownCursor, wait);
+    }
+    ASSERT_FALSE(counts.empty());
+    EXPECT_TRUE(std::is_sorted(counts.begin(), counts.end()));
+    EXPECT_EQ(counts.back(), 41);
+    EXPECT_NE(std::find(StatusShown.begin(), StatusShown.end(),
+                        std::make_pair("Sorting " + scratch.Path() + ": 41 objects", wait)),
+              StatusShown.end());
+    EXPECT_EQ(StatusText(), "Currently selected:  " + scratch.Path());
+    EXPECT_EQ(GetCursor(), LoadCursorA(nullptr, IDC_ARROW));
+    // The command posted before the fill is still waiting: nothing was dispatched.
+    MSG posted;
+    EXPECT_TRUE(PeekMessageA(&posted, AppContext.mainWindow, WM_COMMAND, WM_COMMAND, PM_REMOVE));
+
+    // Refresh after the shown directory vanished: the tree's progress shows,
+    // then the status text keeps its last value, as without progress.
+    SelectInTree(gone);
+    const std::string status = StatusText();
+    scratch.Remove(gone);
+    StatusShown.clear();
+    Command(CMD_REFRESH);
+    SetProgressTiming(kDefaultProgressTiming);
+    ASSERT_FALSE(StatusShown.empty());
+    EXPECT_EQ(StatusShown.front().first.rfind("Reading the directory tree: ", 0), 0u) << StatusShown.front().first;
+    EXPECT_EQ(StatusText(), status);
+    SetCursor(cursor);
+}
+
+TEST(ProgressTextTest, CountsHaveTheirThousandsSeparated) {
+    const std::pair<long, const char*> cases[] = {{0, "0"}, {999, "999"}, {1000, "1,000"}, {12000, "12,000"},
+                                                  {1234567, "1,234,567"}};
+    for (const auto& [count, text] : cases) EXPECT_EQ(FormatCount(count), text);
 }
 
 }  // namespace
