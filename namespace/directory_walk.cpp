@@ -197,19 +197,18 @@ std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* co
         char* childPath = AllocatePathBlock();
         if (childPath == nullptr) continue;
         const bool addressable = FillChildPath(childPath, path, reader);
-        ListedRow listed{childPath, false, reader.TypeName(), {}};
+        ListedRow listed{childPath, false};
         std::string row = reader.Name();
         row += '\t';
         row += reader.TypeName();
         if (IsOfType(reader.TypeName(), kTypeSymbolicLink)) {
-            listed.target = LinkColumn(reader, childPath, addressable);
             row += '\t';
-            row += listed.target;
+            row += LinkColumn(reader, childPath, addressable);
         }
         if (IsOfType(reader.TypeName(), kTypeDirectory) || IsOfType(reader.TypeName(), kTypeSymbolicLink))
             listed.isDirectory = OpensAsDirectory(reader, childPath, addressable);
         if (add(context, position++, reader.TypeName(), row.data(), childPath)) {
-            accepted.push_back(std::move(listed));
+            accepted.push_back(listed);
         } else {
             FreePathBlock(childPath);
         }

@@ -72,12 +72,11 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target);
 // took the child path block; on false the walk frees it.
 using AddRowProc = bool (*)(void* context, int position, const char* typeName, char* rowText, char* childPath);
 
-// One accepted row of a listing, with what its sort needs.
+// One accepted row of a listing, with what its sort needs. Kept small: a
+// listing of tens of thousands of rows keeps one for each while it is shown.
 struct ListedRow {
-    const char* path;      // the row's path block, owned by the row
-    bool isDirectory;      // opens as a directory, so it sorts with the directories
-    std::string typeName;
-    std::string target;    // the SymLink column: a link's target or "Invalid"; empty otherwise
+    const char* path;  // the row's path block, owned by the row
+    bool isDirectory;  // opens as a directory, so it sorts with the directories
 };
 
 // Lists one directory through add: every entry becomes a row. An entry whose

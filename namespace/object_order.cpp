@@ -28,12 +28,6 @@ int CompareOrdered(bool directoryA, const char* pathA, bool directoryB, const ch
 
 bool ByAddress(const ListedRow& a, const ListedRow& b) { return std::less<const char*>()(a.path, b.path); }
 
-// The column's text of a recorded row; rows not recorded have none.
-const char* ColumnText(const ListedRow* row, SortColumn column) {
-    if (row == nullptr) return "";
-    return column == SortColumn::Type ? row->typeName.c_str() : row->target.c_str();
-}
-
 }  // namespace
 
 bool IsOpenableDirectory(const char* path) {
@@ -49,7 +43,7 @@ int CompareObjectEntries(const char* pathA, const char* pathB) {
 
 DirectoryTestRecord::DirectoryTestRecord(const std::vector<const char*>& paths) {
     rows_.reserve(paths.size());
-    for (const char* path : paths) rows_.push_back({path, IsOpenableDirectory(path), {}, {}});
+    for (const char* path : paths) rows_.push_back({path, IsOpenableDirectory(path)});
     SortByAddress();
 }
 
@@ -57,15 +51,27 @@ DirectoryTestRecord::DirectoryTestRecord(std::vector<ListedRow> rows) : rows_(st
 
 void DirectoryTestRecord::SortByAddress() { std::sort(rows_.begin(), rows_.end(), ByAddress); }
 
-const ListedRow* DirectoryTestRecord::Find(const char* path) const {
-    const ListedRow key{path, false, {}, {}};
+int DirectoryTestRecord::IndexOf(const char* path) const {
+    const ListedRow key{path, false};
     auto found = std::lower_bound(rows_.begin(), rows_.end(), key, ByAddress);
-    return found != rows_.end() && found->path == path ? &*found : nullptr;
+    return found != rows_.end() && found->path == path ? static_cast<int>(found - rows_.begin()) : -1;
 }
 
 bool DirectoryTestRecord::IsDirectory(const char* path) const {
-    const ListedRow* row = Find(path);
-    return row != nullptr ? row->isDirectory : IsOpenableDirectory(path);
+    const int index = IndexOf(path);
+    return index >= 0 ? rows_[index].isDirectory : IsOpenableDirectory(path);
+}
+
+void DirectoryTestRecord::SortBy(SortOrder order, const std::function<std::string(const char* path)>& textOf) {
+    order_ = order;
+    sortTexts_.clear();
+    if (order.column == SortColumn::Name || !textOf) return;
+    sortTexts_.reserve(rows_.size());
+    for (const ListedRow& row : rows_) sortTexts_.push_back(textOf(row.path));
+}
+
+const char* DirectoryTestRecord::SortText(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < sortTexts_.size() ? sortTexts_[index].c_str() : "";
 }
 
 int CALLBACK CompareObjectEntriesForSort(LPARAM pathA, LPARAM pathB, LPARAM record) {
@@ -74,14 +80,13 @@ int CALLBACK CompareObjectEntriesForSort(LPARAM pathA, LPARAM pathB, LPARAM reco
     const auto* tests = reinterpret_cast<const DirectoryTestRecord*>(record);
     if (tests == nullptr) return CompareObjectEntries(a, b);
 
-    const ListedRow* rowA = tests->Find(a);
-    const ListedRow* rowB = tests->Find(b);
-    const bool directoryA = rowA != nullptr ? rowA->isDirectory : IsOpenableDirectory(a);
-    const bool directoryB = rowB != nullptr ? rowB->isDirectory : IsOpenableDirectory(b);
+    const int indexA = tests->IndexOf(a);
+    const int indexB = tests->IndexOf(b);
+    const bool directoryA = indexA >= 0 ? tests->Rows()[indexA].isDirectory : IsOpenableDirectory(a);
+    const bool directoryB = indexB >= 0 ? tests->Rows()[indexB].isDirectory : IsOpenableDirectory(b);
     if (directoryA != directoryB) return directoryA ? -1 : 1;
     int result = 0;
-    if (tests->order.column != SortColumn::Name)
-        result = CompareBytes(ColumnText(rowA, tests->order.column), ColumnText(rowB, tests->order.column));
+    if (tests->Order().column != SortColumn::Name) result = CompareBytes(tests->SortText(indexA), tests->SortText(indexB));
     if (result == 0) result = CompareBytes(a, b);
-    return tests->order.descending ? -result : result;
+    return tests->Order().descending ? -result : result;
 }

@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "namespace/directory_walk.h"
@@ -21,8 +23,9 @@ struct SortOrder {
     bool descending = false;
 };
 
-// What one sort knows of each row, the directory test among it, gathered
-// once per row instead of once per comparison.
+// What one sort knows of each row, gathered once per row instead of once per
+// comparison: the directory test, and for a sort by another column than the
+// name, that column's text.
 class DirectoryTestRecord {
 public:
     // Tests every path now: one open per row.
@@ -31,15 +34,23 @@ public:
     explicit DirectoryTestRecord(std::vector<ListedRow> rows);
     // The stored answer for a row's path; a path not recorded is tested now.
     bool IsDirectory(const char* path) const;
-    // The recorded row of a path, or null.
-    const ListedRow* Find(const char* path) const;
     std::size_t Size() const { return rows_.size(); }
+    const std::vector<ListedRow>& Rows() const { return rows_; }
 
-    SortOrder order;
+    // Sorts by order from now on; for a column other than the name, textOf
+    // gives each recorded row's text in that column.
+    void SortBy(SortOrder order, const std::function<std::string(const char* path)>& textOf = nullptr);
+    const SortOrder& Order() const { return order_; }
+    // The recorded row's index, or -1.
+    int IndexOf(const char* path) const;
+    // The column text of a recorded row, for a sort by another column than the name.
+    const char* SortText(int index) const;
 
 private:
     void SortByAddress();
     std::vector<ListedRow> rows_;  // sorted by path address
+    SortOrder order_;
+    std::vector<std::string> sortTexts_;  // beside rows_, while order_ is by another column
 };
 
 // The list's sort comparison: lParam values are row paths, the sort parameter
