@@ -21,6 +21,7 @@ enum class SortColumn { Name, Type, SymLink };
 struct SortOrder {
     SortColumn column = SortColumn::Name;
     bool descending = false;
+    bool chosen = false;  // set by the user, rather than the list's own order
 };
 
 // What one sort knows of each row, gathered once per row instead of once per

@@ -19,6 +19,15 @@
 #define CMD_ABOUT             130
 #define CMD_HELP              40004
 
+/* Commands beyond the menu's first ones, reached from their own menu items
+ * and accelerators: going to a path, following a link, finding objects by
+ * name, going to the next one found, copying a path. */
+#define CMD_GO_TO             140
+#define CMD_FOLLOW_LINK       141
+#define CMD_FIND              142
+#define CMD_FIND_NEXT         143
+#define CMD_COPY_PATH         144
+
 /* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
  * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */
 #define STR_STATUS_PREFIX     10
@@ -50,5 +59,20 @@
  * picture. */
 #define IDI_SECURITY_COMPUTER_PERMISSIONS  200
 #define IDI_SECURITY_COMPUTER_AUDITING     201
+
+/* GOTO_DLG, the Go To box. Its labels have ids of their own: a box whose
+ * text has the id -1 is taken for a message box. */
+#define IDC_GOTO_LABEL             1200
+#define IDC_GOTO_PATH              1201  /* the path to go to */
+
+/* FIND_DLG, the Find box; its Find button is IDOK and Close is IDCANCEL. */
+#define IDC_FIND_LABEL             1210
+#define IDC_FIND_TEXT              1211  /* the part of a name to look for */
+#define IDC_FIND_HERE              1212  /* radio button: from the shown directory down */
+#define IDC_FIND_EVERYWHERE        1213  /* radio button: the whole namespace */
+#define IDC_FIND_STOP              1214
+#define IDC_FIND_RESULTS           1215  /* list of what was found: path and type */
+#define IDC_FIND_COUNT             1216  /* how many were found so far */
+#define IDC_FIND_NOTES             1217  /* the directories that could not be searched */
 
 #endif

@@ -6,6 +6,7 @@
 #include "properties/object_properties.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
+#include "shell/browser_commands.h"
 #include "shell/pane_layout.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -100,6 +101,21 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case CMD_HELP:
             WinHelpA(window, "tarnel.hlp", HELP_CONTENTS, 0);
+            return 0;
+        case CMD_GO_TO:
+            GoToCommand(window);
+            return 0;
+        case CMD_FOLLOW_LINK:
+            FollowLinkCommand(window);
+            return 0;
+        case CMD_FIND:
+            FindCommand(window);
+            return 0;
+        case CMD_FIND_NEXT:
+            FindNextCommand(window);
+            return 0;
+        case CMD_COPY_PATH:
+            CopyPathCommand(window);
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);

@@ -4,6 +4,7 @@
 #include "shell/main_window.h"
 #include "shell/pane_layout.h"
 #include "shell/settings.h"
+#include "views/go_to.h"
 
 HBRUSH BackgroundBrush = nullptr;
 
@@ -40,7 +41,7 @@ int RegisterWindowClasses(HINSTANCE instance) {
     return RegisterClassA(&windowClass) ? 1 : 0;
 }
 
-int CreateMainWindow(HINSTANCE instance, int showCommand) {
+int CreateMainWindow(HINSTANCE instance, int showCommand, const char* startPath) {
     AppContext.instance = instance;
     LoadSettings();
     // WM_CREATE runs inside this call, before the handle is stored below.
@@ -49,6 +50,8 @@ int CreateMainWindow(HINSTANCE instance, int showCommand) {
                                   nullptr);
     AppContext.mainWindow = window;
     if (window == nullptr) return 0;
+    // A path given at start is shown first; one that leads nowhere says so and the root stays.
+    if (startPath != nullptr && startPath[0] != '\0') GoToPath(startPath, nullptr);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return 1;

@@ -9,8 +9,9 @@ extern HBRUSH BackgroundBrush;
 // Registers "TarnelWClass" and "ZezidSplitterWClass"; 1 when both are registered.
 int RegisterWindowClasses(HINSTANCE instance);
 
-// Reads the settings, creates the main window and shows it; 1 when it exists.
-int CreateMainWindow(HINSTANCE instance, int showCommand);
+// Reads the settings, creates the main window, goes to startPath when one is
+// given (the program's command line), and shows the window; 1 when it exists.
+int CreateMainWindow(HINSTANCE instance, int showCommand, const char* startPath = nullptr);
 
 // Runs the loop until the quit request; its wParam is the result.
 int RunMessageLoop(HACCEL accelerators);

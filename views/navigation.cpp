@@ -4,6 +4,7 @@
 
 #include "common/path_block.h"
 #include "views/directory_fill.h"
+#include "views/list_sort.h"
 #include "shell/app_context.h"
 #include "shell/main_window.h"
 #include "shell/toolbar_status.h"
@@ -166,5 +167,9 @@ void HandleBrowserNotify(int controlId, const NMHDR* header) {
     if (HandleListNotify(AppContext.objectList, AppContext.namespaceTree, controlId, header, AppContext.instance,
                          &AppContext.SelectedPath) == 1) {
         SetStatusText(AppContext.instance, AppContext.statusBar, AppContext.SelectedPath);
+    }
+    // A click on a column's header sorts by that column.
+    if (controlId == kObjectListId && header->code == LVN_COLUMNCLICK) {
+        SortObjectListByColumn(AppContext.objectList, reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
     }
 }

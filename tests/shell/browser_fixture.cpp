@@ -102,3 +102,16 @@ void BrowserTest::ClickList(UINT code, int row, POINT screen) {
     NMHDR header{AppContext.objectList, kObjectListId, code};
     SendMessageA(AppContext.mainWindow, WM_NOTIFY, kObjectListId, reinterpret_cast<LPARAM>(&header));
 }
+
+void BrowserTest::SelectRow(int row) {
+    ListView_SetItemState(AppContext.objectList, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    ListView_SetItemState(AppContext.objectList, row, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+}
+
+std::vector<std::string> BrowserTest::SelectedNames() {
+    std::vector<std::string> names;
+    const std::vector<std::string> all = ListNames();
+    for (int row = -1; (row = ListView_GetNextItem(AppContext.objectList, row, LVNI_SELECTED)) >= 0;)
+        names.push_back(all[static_cast<size_t>(row)]);
+    return names;
+}

@@ -30,6 +30,8 @@ class BrowserTest : public ::testing::Test {
 public:
     // Hidden unless asked: Wine waits for a window manager when a shown window is hidden.
     bool OpenBrowser(int showCommand = SW_HIDE) { return CreateMainWindow(instance_, showCommand) == 1; }
+    // Opens the window as the program does when it is given a path to start at.
+    bool OpenBrowserAt(const std::string& path) { return CreateMainWindow(instance_, SW_HIDE, path.c_str()) == 1; }
     void CloseBrowser();
     // The exit value of a pending quit request, or -1 when there is none.
     static int TakeQuitRequest();
@@ -46,6 +48,10 @@ public:
     static void SelectInTree(const std::string& path) { TreeView_SelectItem(AppContext.namespaceTree, TreeItem(path)); }
     // Sends the list's click report with GetMessagePos at screen (a row's label for a row of 0 or more).
     static void ClickList(UINT code, int row, POINT screen = {});
+    // Selects a row as the keyboard does: the list's own selection and focus move, nothing else.
+    static void SelectRow(int row);
+    // The list's selected rows, by name.
+    static std::vector<std::string> SelectedNames();
 
 protected:
     void SetUp() override;

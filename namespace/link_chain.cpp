@@ -1,0 +1,50 @@
+#include "namespace/link_chain.h"
+
+#include <windows.h>
+
+#include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
+
+LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
+    HANDLE handle = nullptr;
+    if (OpenObjectByType(kTypeSymbolicLink, path.c_str(), 0, true, &handle) != kStatusSuccess)
+        return LinkRead::NotALink;
+    UniqueNtHandle link(handle);
+    std::vector<WCHAR> characters(0x7FFF);
+    UNICODE_STRING text{0, static_cast<USHORT>(characters.size() * sizeof(WCHAR)), characters.data()};
+    ULONG returned = 0;
+    if (NtQuerySymbolicLinkObject(link.get(), &text, &returned) != kStatusSuccess) return LinkRead::Unreadable;
+    // A target that ANSI cannot carry would lead the program somewhere else.
+    return DescribePath(text, target) ? LinkRead::Read : LinkRead::Unreadable;
+}
+
+bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+LinkChain FollowLinkChain(const std::string& path) {
+    LinkChain chain;
+    chain.paths.push_back(path);
+    for (;;) {
+        std::string target;
+        const LinkRead read = ReadLinkTarget(chain.paths.back(), target);
+        if (read == LinkRead::NotALink) {
+            // The first path names a link the program could not open: that is no end.
+            if (chain.paths.size() == 1) chain.end = LinkChain::End::Unreadable;
+            return chain;
+        }
+        if (read == LinkRead::Unreadable) {
+            chain.end = LinkChain::End::Unreadable;
+            return chain;
+        }
+        bool seen = false;
+        for (const std::string& passed : chain.paths) seen = seen || SamePath(passed, target);
+        chain.paths.push_back(target);
+        if (seen) {
+            chain.end = LinkChain::End::Loop;
+            return chain;
+        }
+        if (static_cast<int>(chain.paths.size()) - 1 > kMaxLinksFollowed) {
+            chain.end = LinkChain::End::TooLong;
+            return chain;
+        }
+    }
+}

@@ -1,0 +1,58 @@
+#include "namespace/object_search.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "common/path_block.h"
+
+std::string LowerCase(std::string text) {
+    if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
+    needle_ = LowerCase(namePart);
+    levels_.clear();
+    unsearched_.clear();
+    entriesRead_ = 0;
+    Enter(root);
+}
+
+bool ObjectSearch::Enter(const std::string& path) {
+    auto level = std::make_unique<Level>();
+    level->path = path;
+    if (!level->reader.Open(path.c_str())) {
+        unsearched_.push_back(path);
+        return false;
+    }
+    levels_.push_back(std::move(level));
+    return true;
+}
+
+bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
+    for (long read = 0; read < maxEntries && !levels_.empty(); ) {
+        Level& level = *levels_.back();
+        if (!level.reader.Next()) {
+            levels_.pop_back();
+            continue;
+        }
+        ++read;
+        ++entriesRead_;
+        const DirectoryReader& entry = level.reader;
+        std::string path = level.path;
+        if (path.size() > 1) path += '\\';
+        path += entry.Name();
+        // Only a path a block can carry addresses the object.
+        const bool addressable = entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
+        if (needle_.empty() || LowerCase(entry.Name()).find(needle_) != std::string::npos)
+            found.push_back({path, entry.TypeName(), addressable});
+        if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
+        // Depth first, as the tree is walked; each level keeps its directory open.
+        if (!addressable)
+            unsearched_.push_back(path);
+        else
+            Enter(path);
+    }
+    return !levels_.empty();
+}

@@ -1,0 +1,169 @@
+#include "shell/browser_commands.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "common/path_block.h"
+#include "common/unique_owner.h"
+#include "properties/details_page.h"
+#include "resource_ids.h"
+#include "shell/app_context.h"
+#include "shell/find_dialog.h"
+#include "shell/toolbar_status.h"
+#include "views/directory_fill.h"
+#include "views/go_to.h"
+#include "views/navigation.h"
+
+namespace {
+
+constexpr int kGoToPathSize = 1024;
+char GoToText[kGoToPathSize];
+
+// Go To's box: it stays up while what was typed leads nowhere.
+INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        SendDlgItemMessageA(dialog, IDC_GOTO_PATH, EM_LIMITTEXT, kGoToPathSize - 1, 0);
+        SetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText);
+        SendDlgItemMessageA(dialog, IDC_GOTO_PATH, EM_SETSEL, 0, -1);
+        return TRUE;
+    case WM_COMMAND:
+        if (LOWORD(wParam) == IDOK) {
+            GetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
+            const PathTarget target = ResolvePath(GoToText);
+            if (!target.found) {
+                ShowGoToProblem(dialog, target.problem);
+                return TRUE;
+            }
+            EndDialog(dialog, IDOK);
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL) {
+            EndDialog(dialog, IDCANCEL);
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+std::string TypeOfRow(HWND list, int row) {
+    char text[64] = {};
+    LVITEMA item{};
+    item.iSubItem = 1;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}
+
+int SelectedRow() {
+    HWND list = AppContext.objectList;
+    auto row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
+    if (row < 0) row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    return row;
+}
+
+const char* CaretDirectoryPath() {
+    HWND tree = AppContext.namespaceTree;
+    TVITEMA item{};
+    item.mask = TVIF_PARAM;
+    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (item.hItem == nullptr || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<const char*>(item.lParam);
+}
+
+// A global memory block of the clipboard's, filled with bytes.
+HGLOBAL ClipboardBlock(const void* bytes, std::size_t size) {
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (block == nullptr) return nullptr;
+    void* target = GlobalLock(block);
+    if (target == nullptr) {
+        GlobalFree(block);
+        return nullptr;
+    }
+    std::memcpy(target, bytes, size);
+    GlobalUnlock(block);
+    return block;
+}
+
+}  // namespace
+
+const char* SelectedRowPath() {
+    const int row = SelectedRow();
+    if (row < 0) return nullptr;
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (!SendMessageA(AppContext.objectList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<const char*>(item.lParam);
+}
+
+bool CopyTextToClipboard(HWND owner, const std::string& text) {
+    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1), L'\0');
+    if (wideLength > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
+    if (!OpenClipboard(owner)) return false;
+    EmptyClipboard();
+    bool copied = false;
+    // The clipboard owns a block it accepts; one it refuses is freed here.
+    if (HGLOBAL ansi = ClipboardBlock(text.c_str(), text.size() + 1)) {
+        copied = SetClipboardData(CF_TEXT, ansi) != nullptr;
+        if (!copied) GlobalFree(ansi);
+    }
+    if (HGLOBAL unicode = ClipboardBlock(wide.c_str(), wide.size() * sizeof(wchar_t))) {
+        if (SetClipboardData(CF_UNICODETEXT, unicode) == nullptr) GlobalFree(unicode);
+    }
+    CloseClipboard();
+    return copied;
+}
+
+void GoToCommand(HWND mainWindow) {
+    if (IsFillRunning()) return;
+    if (DialogBoxParamA(AppContext.instance, "GOTO_DLG", mainWindow, GoToDlgProc, 0) == IDOK)
+        GoToPath(GoToText, mainWindow);
+}
+
+void FollowLinkCommand(HWND mainWindow) {
+    const int row = SelectedRow();
+    const char* path = SelectedRowPath();
+    if (path == nullptr || TypeOfRow(AppContext.objectList, row) != "SymbolicLink") {
+        MessageBeep(MB_OK);
+        return;
+    }
+    // A name no path carries cannot be opened to read its target.
+    if (!IsPathAddressable(path)) {
+        ShowOpenFailure(mainWindow, path);
+        return;
+    }
+    FollowLink(path, mainWindow);
+}
+
+void FindCommand(HWND mainWindow) {
+    if (IsFillRunning()) return;
+    std::string chosen;
+    if (RunFindDialog(mainWindow, chosen)) GoToPath(chosen, mainWindow);
+}
+
+void FindNextCommand(HWND mainWindow) {
+    std::string next;
+    if (!NextFoundPath(next)) {
+        MessageBeep(MB_OK);
+        return;
+    }
+    GoToPath(next, mainWindow);
+}
+
+void CopyPathCommand(HWND mainWindow) {
+    HWND focus = GetFocus();
+    const char* path = nullptr;
+    if (focus == AppContext.namespaceTree) path = CaretDirectoryPath();
+    else if (focus == AppContext.objectList) path = SelectedRowPath();
+    if (path == nullptr) path = AppContext.SelectedPath != nullptr ? AppContext.SelectedPath : CurrentDirectory;
+    if (!CopyTextToClipboard(mainWindow, path)) return;
+    if (IsPathAddressable(path)) return;
+    const std::string note = std::string("Copied as shown; no path carries this name exactly: ") + path;
+    SendMessageA(AppContext.statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(note.substr(0, 259).c_str()));
+}

@@ -1,0 +1,226 @@
+#include "shell/find_dialog.h"
+
+#include <windowsx.h>
+#include <commctrl.h>
+
+#include <vector>
+
+#include "namespace/object_search.h"
+#include "resource_ids.h"
+#include "shell/app_context.h"
+#include "views/navigation.h"
+#include "views/work_progress.h"
+
+namespace {
+
+constexpr UINT WM_FIND_CONTINUE = WM_APP + 1;  // the next turn of a running search
+constexpr long kEntriesPerTurn = 200;
+constexpr int kTextSize = 256;
+constexpr std::size_t kNamedUnsearched = 5;
+
+struct FindSession {
+    ObjectSearch search;
+    std::vector<SearchResult> results;
+    bool running = false;
+    std::string chosen;
+};
+FindSession* Session = nullptr;
+
+// What the last search found, for Find Next, and what was asked, for the next box.
+std::vector<SearchResult> LastResults;
+std::size_t NextResult = 0;
+std::string LastText;
+bool LastEverywhere = false;
+
+HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
+
+void AddColumn(HWND list, int index, const char* title, int width) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
+    column.pszText = const_cast<char*>(title);
+    column.cx = width;
+    column.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
+void AddResultRows(HWND dialog, std::size_t from) {
+    HWND list = Results(dialog);
+    for (std::size_t i = from; i < Session->results.size(); ++i) {
+        const SearchResult& result = Session->results[i];
+        LVITEMA item{};
+        item.mask = LVIF_TEXT | LVIF_PARAM;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<char*>(result.path.c_str());
+        item.lParam = static_cast<LPARAM>(i);
+        const auto row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+        if (row < 0) continue;
+        item.iSubItem = 1;
+        item.pszText = const_cast<char*>(result.typeName.c_str());
+        SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    }
+}
+
+void ShowCount(HWND dialog, const char* state) {
+    const std::string text = std::string(state) + FormatCount(static_cast<long>(Session->results.size())) +
+                             " found in " + FormatCount(Session->search.EntriesRead()) + " entries.";
+    SetDlgItemTextA(dialog, IDC_FIND_COUNT, text.c_str());
+}
+
+// The directories the search could not read, named at its end.
+void ShowUnsearched(HWND dialog) {
+    const std::vector<std::string>& unsearched = Session->search.Unsearched();
+    std::string text;
+    if (!unsearched.empty()) {
+        text = FormatCount(static_cast<long>(unsearched.size())) +
+               (unsearched.size() == 1 ? " directory could not be searched: " : " directories could not be searched: ");
+        for (std::size_t i = 0; i < unsearched.size() && i < kNamedUnsearched; ++i)
+            text += (i == 0 ? "" : ", ") + unsearched[i];
+        if (unsearched.size() > kNamedUnsearched)
+            text += " and " + FormatCount(static_cast<long>(unsearched.size() - kNamedUnsearched)) + " more";
+        text += ".";
+    }
+    SetDlgItemTextA(dialog, IDC_FIND_NOTES, text.c_str());
+}
+
+void SetRunning(HWND dialog, bool running) {
+    Session->running = running;
+    EnableWindow(GetDlgItem(dialog, IDC_FIND_STOP), running);
+    EnableWindow(GetDlgItem(dialog, IDOK), !running);
+}
+
+void Finish(HWND dialog, bool stopped) {
+    SetRunning(dialog, false);
+    ShowCount(dialog, stopped ? "Stopped: " : "");
+    ShowUnsearched(dialog);
+    LastResults = Session->results;
+    NextResult = 0;
+}
+
+// One turn: a few hundred entries, then the box's loop runs before the next.
+void Continue(HWND dialog) {
+    if (!Session->running) return;
+    const std::size_t before = Session->results.size();
+    const bool more = Session->search.Step(kEntriesPerTurn, Session->results);
+    AddResultRows(dialog, before);
+    if (!more) {
+        Finish(dialog, false);
+        return;
+    }
+    ShowCount(dialog, "Searching: ");
+    PostMessageA(dialog, WM_FIND_CONTINUE, 0, 0);
+}
+
+void StartSearch(HWND dialog) {
+    char text[kTextSize] = {};
+    GetDlgItemTextA(dialog, IDC_FIND_TEXT, text, kTextSize);
+    LastText = text;
+    LastEverywhere = IsDlgButtonChecked(dialog, IDC_FIND_EVERYWHERE) == BST_CHECKED;
+    SendMessageA(Results(dialog), LVM_DELETEALLITEMS, 0, 0);
+    SetDlgItemTextA(dialog, IDC_FIND_NOTES, "");
+    Session->results.clear();
+    Session->search.Start(LastEverywhere ? std::string("\\") : std::string(CurrentDirectory), LastText);
+    SetRunning(dialog, true);
+    Continue(dialog);
+}
+
+// Going to a result ends the box; the search goes on from it with Find Next.
+void Choose(HWND dialog, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (row < 0 || !SendMessageA(Results(dialog), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return;
+    const auto index = static_cast<std::size_t>(item.lParam);
+    if (index >= Session->results.size()) return;
+    if (!Session->results[index].addressable) {
+        MessageBoxA(dialog, (Session->results[index].path + " has a name no path carries: it cannot be shown.").c_str(),
+                    "Tarnel", MB_OK | MB_ICONERROR);
+        return;
+    }
+    if (Session->running) Finish(dialog, true);
+    Session->chosen = Session->results[index].path;
+    NextResult = index + 1;
+    EndDialog(dialog, IDOK);
+}
+
+int SelectedResult(HWND dialog) {
+    return static_cast<int>(SendMessageA(Results(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+}
+
+BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
+    HWND list = Results(dialog);
+    RECT client;
+    GetClientRect(list, &client);
+    AddColumn(list, 0, "Path", client.right * 3 / 4);
+    AddColumn(list, 1, "Type", client.right - client.right * 3 / 4 - GetSystemMetrics(SM_CXVSCROLL));
+    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
+    SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());
+    CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, LastEverywhere ? IDC_FIND_EVERYWHERE : IDC_FIND_HERE);
+    return TRUE;
+}
+
+void OnCommand(HWND dialog, int id, HWND, UINT) {
+    switch (id) {
+    case IDOK:
+        // Enter on a result goes to it; anywhere else it searches.
+        if (GetFocus() == Results(dialog) && SelectedResult(dialog) >= 0)
+            Choose(dialog, SelectedResult(dialog));
+        else if (!Session->running)
+            StartSearch(dialog);
+        break;
+    case IDC_FIND_STOP:
+        if (Session->running) Finish(dialog, true);
+        break;
+    case IDCANCEL:
+        // Esc stops a search first; only then does it close the box.
+        if (Session->running)
+            Finish(dialog, true);
+        else
+            EndDialog(dialog, IDCANCEL);
+        break;
+    default:
+        break;
+    }
+}
+
+LRESULT OnNotify(HWND dialog, const NMHDR* header) {
+    if (header->idFrom == IDC_FIND_RESULTS && header->code == static_cast<UINT>(NM_DBLCLK))
+        Choose(dialog, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+    return 0;
+}
+
+INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        HANDLE_MSG(dialog, WM_INITDIALOG, OnInitDialog);
+        HANDLE_MSG(dialog, WM_COMMAND, OnCommand);
+    case WM_NOTIFY:
+        return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_FIND_CONTINUE:
+        Continue(dialog);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+bool RunFindDialog(HWND owner, std::string& chosen) {
+    FindSession session;
+    Session = &session;
+    const INT_PTR result = DialogBoxParamA(AppContext.instance, "FIND_DLG", owner, FindDlgProc, 0);
+    Session = nullptr;
+    if (result != IDOK) return false;
+    chosen = session.chosen;
+    return true;
+}
+
+bool NextFoundPath(std::string& path) {
+    for (std::size_t tried = 0; tried < LastResults.size(); ++tried) {
+        const SearchResult& result = LastResults[NextResult++ % LastResults.size()];
+        if (!result.addressable) continue;
+        path = result.path;
+        return true;
+    }
+    return false;
+}

@@ -1,0 +1,17 @@
+// The Find box: objects whose names hold a text, from the shown directory
+// down or in the whole namespace. Results show while the search runs; the
+// search reads a few hundred entries per turn of the box's message loop, so
+// the box answers its Stop button and Esc at any time.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+// Runs the box, owned (and so disabling) owner. True, with chosen set, when
+// the user chose a result to go to.
+bool RunFindDialog(HWND owner, std::string& chosen);
+
+// The result of the last search after the one gone to last, from the first
+// again after the last; false when the last search found nothing.
+bool NextFoundPath(std::string& path);

@@ -1,0 +1,213 @@
+// Going to a path, following links, copying paths and starting at a path,
+// through the real window and its Go To box.
+#include "browser_fixture.h"
+#include "resource_ids.h"
+#include "support/test_namespace.h"
+#include "views/navigation.h"
+
+namespace {
+
+class GoToTest : public BrowserTest {
+protected:
+    void SetUp() override {
+        BrowserTest::SetUp();
+        ASSERT_TRUE(scratch_.Valid());
+    }
+
+    // Types path into Go To's box and presses Enter; a box that stays up after
+    // its message is cancelled. Returns the messages shown.
+    std::vector<std::string> GoTo(const std::string& path) {
+        std::vector<std::string> messages;
+        HWND box = nullptr;
+        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+            if (caught.isMessageBox) {
+                messages.push_back(caught.text);
+                if (box != nullptr) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+                return false;  // closed with OK, before the box gets the Cancel
+            }
+            if (caught.caption != "Go To") return false;
+            box = dialog;
+            SetDlgItemTextA(dialog, IDC_GOTO_PATH, path.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        Command(CMD_GO_TO);
+        return messages;
+    }
+
+    // The messages a command shows, each closed with OK.
+    std::vector<std::string> MessagesOf(UINT command) {
+        DialogCatcher catcher;
+        Command(command);
+        std::vector<std::string> texts;
+        for (const CaughtDialog& caught : catcher.Caught()) {
+            EXPECT_EQ(caught.caption, "Tarnel");
+            texts.push_back(caught.text);
+        }
+        return texts;
+    }
+
+    void ExpectShown(const std::string& directory, const std::string& selected) {
+        EXPECT_STREQ(CurrentDirectory, directory.c_str());
+        EXPECT_STREQ(TreeItemPath(TreeCaret()), directory.c_str());
+        EXPECT_EQ(SelectedNames(), std::vector<std::string>{selected});
+        EXPECT_STREQ(AppContext.SelectedPath, (directory + "\\" + selected).c_str());
+        EXPECT_EQ(StatusText(), "Currently selected:  " + directory + "\\" + selected);
+    }
+
+    ScratchDirectory scratch_;
+};
+
+// Directories show as a tree selection shows them; an object shows in its
+// directory, selected, whatever the case typed; links met on the way are
+// followed; a directory made since the tree was built is found all the same.
+TEST_F(GoToTest, PathsShowTheirDirectoryOrSelectTheirObject) {
+    std::string deep;
+    for (const char* level : {"One", "Two", "Three", "Four", "Five"}) {
+        deep += (deep.empty() ? "" : "\\") + std::string(level);
+        ASSERT_FALSE(scratch_.AddDirectory(deep).empty());
+    }
+    scratch_.AddEvent(deep + "\\Target", true, false);
+    scratch_.AddSymbolicLink("Jump", scratch_.PathOf("One\\Two"));
+    ASSERT_TRUE(OpenBrowser());
+    const std::string late = scratch_.AddDirectory("Late");
+    scratch_.AddMutant("Late\\Inside", false);
+
+    std::string lowered = scratch_.PathOf(deep);
+    for (char& c : lowered) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    EXPECT_TRUE(GoTo(lowered).empty());
+    EXPECT_STREQ(CurrentDirectory, scratch_.PathOf(deep).c_str());
+    EXPECT_STREQ(TreeItemPath(TreeCaret()), scratch_.PathOf(deep).c_str());
+    EXPECT_EQ(ListNames(), std::vector<std::string>{"Target"});
+
+    EXPECT_TRUE(GoTo(scratch_.PathOf("jump\\THREE\\four\\five\\target")).empty());
+    ExpectShown(scratch_.PathOf(deep), "Target");
+    EXPECT_TRUE(GoTo(late + "\\inside").empty());
+    ExpectShown(late, "Inside");
+    EXPECT_NE(TreeItem(late), nullptr);
+
+    // The object is the selected one: Properties opens its sheet.
+    Command(CMD_PROPERTIES);
+    ASSERT_EQ(catcher_.Caught().size(), 1u);
+    EXPECT_FALSE(catcher_.Caught()[0].isMessageBox);
+}
+
+// A path that leads nowhere says what exists and what does not, and the view
+// stays as it was.
+TEST_F(GoToTest, PathsThatLeadNowhereSaySoAndChangeNothing) {
+    scratch_.AddEvent("Event", true, false);
+    scratch_.AddDirectory("Dir");
+    ASSERT_TRUE(OpenBrowser());
+    SelectInTree(scratch_.Path());
+    const std::vector<std::string> rows = ListNames();
+    const std::string status = StatusText();
+
+    const struct {
+        std::string path;
+        std::string message;
+    } cases[] = {
+        {scratch_.PathOf("Dir\\Missing"), scratch_.PathOf("Dir") + " exists, but holds nothing named \"Missing\"."},
+        {scratch_.PathOf("Nothing\\At\\All"), scratch_.Path() + " exists, but holds nothing named \"Nothing\"."},
+        {scratch_.PathOf("Event\\Inner"),
+         scratch_.PathOf("Event") + " exists, but its type is Event, not Directory: \"Inner\" cannot be in it."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(GoTo(c.path), std::vector<std::string>{c.message});
+        EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
+        EXPECT_EQ(ListNames(), rows);
+        EXPECT_EQ(StatusText(), status);
+    }
+}
+
+// Ctrl+Enter on a link follows its chain to the end and shows it there; a
+// loop or a dead end is reported with the chain, and the view stays.
+TEST_F(GoToTest, FollowLinkGoesToTheEndOfTheChainOrShowsWhyNot) {
+    scratch_.AddDirectory("Dir");
+    scratch_.AddEvent("Dir\\Target", true, false);
+    const std::string third = scratch_.AddSymbolicLink("Third", scratch_.PathOf("Dir\\Target"));
+    const std::string second = scratch_.AddSymbolicLink("Second", third);
+    const std::string first = scratch_.AddSymbolicLink("First", second);
+    const std::string loopA = scratch_.PathOf("LoopA"), loopB = scratch_.PathOf("LoopB");
+    scratch_.AddSymbolicLink("LoopA", loopB);
+    scratch_.AddSymbolicLink("LoopB", loopA);
+    scratch_.AddSymbolicLink("Dead", "\\NoSuchDirectory\\NoSuchObject");
+    ASSERT_TRUE(OpenBrowser());
+    Command(CMD_REFRESH);
+    SelectInTree(scratch_.Path());
+
+    SelectRow(FindRow("First"));
+    EXPECT_TRUE(MessagesOf(CMD_FOLLOW_LINK).empty());
+    ExpectShown(scratch_.PathOf("Dir"), "Target");
+
+    SelectInTree(scratch_.Path());
+    const std::vector<std::string> rows = ListNames();
+    SelectRow(FindRow("LoopA"));
+    EXPECT_EQ(MessagesOf(CMD_FOLLOW_LINK),
+              std::vector<std::string>{"These links lead round in a loop:\n\n" + loopA + "\n  -> " + loopB +
+                                       "\n  -> " + loopA});
+    SelectRow(FindRow("Dead"));
+    EXPECT_EQ(MessagesOf(CMD_FOLLOW_LINK),
+              std::vector<std::string>{"This chain of links ends at nothing:\n\n" + scratch_.PathOf("Dead") +
+                                       "\n  -> \\NoSuchDirectory\\NoSuchObject\n\n\\ exists, but holds nothing named "
+                                       "\"NoSuchDirectory\"."});
+    EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
+    EXPECT_EQ(ListNames(), rows);
+}
+
+// Ctrl+C copies the path of what has the keyboard: the list's selected row,
+// or the tree's directory, as ANSI and as Unicode text.
+TEST_F(GoToTest, CopyPathTakesTheFocusedPanesSelection) {
+    const std::string event = scratch_.AddEvent("Copied", true, false);
+    ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+    Command(CMD_REFRESH);
+    SelectInTree(scratch_.Path());
+
+    auto clipboard = [](UINT format) {
+        std::wstring text;
+        if (!OpenClipboard(AppContext.mainWindow)) return text;
+        if (HANDLE data = GetClipboardData(format)) {
+            if (format == CF_TEXT) {
+                const std::string ansi = static_cast<const char*>(GlobalLock(data));
+                text.assign(ansi.begin(), ansi.end());
+            } else {
+                text = static_cast<const wchar_t*>(GlobalLock(data));
+            }
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+        return text;
+    };
+    const std::wstring wideEvent(event.begin(), event.end());
+    SetFocus(AppContext.objectList);
+    SelectRow(FindRow("Copied"));
+    Command(CMD_COPY_PATH);
+    EXPECT_EQ(clipboard(CF_TEXT), wideEvent);
+    EXPECT_EQ(clipboard(CF_UNICODETEXT), wideEvent);
+    SetFocus(AppContext.namespaceTree);
+    Command(CMD_COPY_PATH);
+    EXPECT_EQ(clipboard(CF_UNICODETEXT), std::wstring(scratch_.Path().begin(), scratch_.Path().end()));
+
+    // A name no path carries is copied as shown, and the status bar says so.
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Tab\tName"));
+    SetFocus(AppContext.objectList);
+    Command(CMD_REFRESH);
+    SetFocus(AppContext.objectList);
+    SelectRow(FindRow("Tab\\tName"));
+    Command(CMD_COPY_PATH);
+    EXPECT_EQ(clipboard(CF_TEXT), std::wstring(scratch_.Path().begin(), scratch_.Path().end()) + L"\\Tab\\tName");
+    EXPECT_EQ(StatusText().rfind("Copied as shown", 0), 0u) << StatusText();
+}
+
+// Given a path at start, the window shows it first; the settings are read as always.
+TEST_F(GoToTest, StartPathIsShownFirst) {
+    scratch_.AddDirectory("Start");
+    scratch_.AddSemaphore("Start\\Here", 1, 2);
+    ASSERT_TRUE(OpenBrowserAt(scratch_.PathOf("start\\HERE")));
+    ExpectShown(scratch_.PathOf("Start"), "Here");
+    RECT outer;
+    GetWindowRect(AppContext.mainWindow, &outer);
+    EXPECT_EQ(outer.right - outer.left, kTestPlacement.width);
+}
+
+}  // namespace
