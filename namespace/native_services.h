@@ -19,6 +19,7 @@ inline constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC00000
 inline constexpr NTSTATUS kStatusNoMemory = static_cast<NTSTATUS>(0xC0000017);
 inline constexpr NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106);
 inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
+inline constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
 
 inline constexpr ACCESS_MASK kQueryRight = 0x1;  // DIRECTORY_QUERY, SYMBOLIC_LINK_QUERY, *_QUERY_STATE
 inline constexpr ULONG kObjCaseInsensitive = 0x40;
@@ -42,6 +43,9 @@ NTSTATUS NTAPI NtQuerySecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DES
 NTSTATUS NTAPI NtSetSecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCRIPTOR);
 NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR, ULONG, PULONG, PCWCH, ULONG);
 NTSTATUS NTAPI RtlMultiByteToUnicodeN(PWCH, ULONG, PULONG, const CHAR*, ULONG);
+BOOLEAN NTAPI RtlEqualUnicodeString(const UNICODE_STRING*, const UNICODE_STRING*, BOOLEAN);
+// NtQuerySystemInformation and NtQueryObject come with <winternl.h>; their
+// classes and records for the handle list are below.
 
 // Creation services: used by the tests and the benchmark to build scratch namespaces.
 NTSTATUS NTAPI NtCreateDirectoryObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
@@ -88,6 +92,64 @@ static_assert(offsetof(OBJECT_BASIC_INFORMATION, CreateTime) == 48);
 static_assert(sizeof(void*) != 4 || sizeof(OBJECT_ATTRIBUTES) == 24);
 static_assert(sizeof(void*) != 4 || sizeof(DirectoryEntry) == 16);
 static_assert(sizeof(DirectoryEntry) == 2 * sizeof(UNICODE_STRING));
+
+// Classes of NtQuerySystemInformation and NtQueryObject that the handle list uses.
+inline constexpr ULONG kSystemProcessInformation = 5;
+inline constexpr ULONG kSystemHandleInformation = 16;          // every system since NT 3.5
+inline constexpr ULONG kSystemExtendedHandleInformation = 64;  // full-width values, since XP
+inline constexpr ULONG kObjectNameInformation = 1;
+
+// One handle of class 64. objectAddress is the object's kernel address, or 0
+// where the platform does not give it to the caller.
+struct SystemHandleEntryEx {
+    PVOID objectAddress;
+    ULONG_PTR processId;
+    ULONG_PTR handleValue;
+    ACCESS_MASK grantedAccess;
+    USHORT creatorBackTraceIndex;
+    USHORT typeIndex;
+    ULONG handleAttributes;
+    ULONG reserved;
+};
+struct SystemHandleTableEx {
+    ULONG_PTR handleCount;
+    ULONG_PTR reserved;
+    SystemHandleEntryEx handles[1];
+};
+
+// One handle of class 16: 16-bit handle values, an 8-bit type index.
+struct SystemHandleEntry {
+    ULONG processId;
+    UCHAR typeIndex;
+    UCHAR handleAttributes;
+    USHORT handleValue;
+    PVOID objectAddress;
+    ACCESS_MASK grantedAccess;
+};
+struct SystemHandleTable {
+    ULONG handleCount;
+    SystemHandleEntry handles[1];
+};
+
+// The head of a class 5 record, the same on every version; the threads follow.
+struct SystemProcessRecord {
+    ULONG nextEntryOffset;  // 0 on the last record
+    ULONG threadCount;
+    LARGE_INTEGER reserved[6];
+    UNICODE_STRING imageName;
+    LONG basePriority;
+    HANDLE processId;
+};
+
+static_assert(sizeof(void*) != 4 || sizeof(SystemHandleEntryEx) == 28);
+static_assert(sizeof(void*) != 8 || sizeof(SystemHandleEntryEx) == 40);
+static_assert(offsetof(SystemHandleTableEx, handles) == 2 * sizeof(ULONG_PTR));
+static_assert(sizeof(void*) != 4 || sizeof(SystemHandleEntry) == 16);
+static_assert(sizeof(void*) != 8 || sizeof(SystemHandleEntry) == 24);
+static_assert(offsetof(SystemHandleTable, handles) == sizeof(void*));
+static_assert(offsetof(SystemProcessRecord, imageName) == 56);
+static_assert(sizeof(void*) != 4 || offsetof(SystemProcessRecord, processId) == 68);
+static_assert(sizeof(void*) != 8 || offsetof(SystemProcessRecord, processId) == 80);
 
 namespace native_detail {
 inline void CloseNtHandle(HANDLE handle) noexcept { NtClose(handle); }
@@ -142,5 +204,6 @@ struct NamespaceCallCounts {
     long opens;              // typed opens and device-name opens
     long directoryQueries;   // single-entry directory queries
     long enumerations;       // directories opened for a walk
+    long holderSearches;     // searches of the system's handle list for an object's handles
 };
 NamespaceCallCounts& NamespaceCounters();

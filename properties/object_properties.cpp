@@ -8,6 +8,7 @@
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
 #include "properties/details_page.h"
+#include "properties/handles_page.h"
 #include "properties/security_page.h"
 
 namespace {
@@ -27,6 +28,7 @@ struct PageDescription {
 constexpr PageDescription kPages[] = {
     {"DETAIL_DLG", "Details", DetailsPageProc},
     {"SECURITY", "Security", SecurityPageProc},
+    {"HANDLES", "Handles", HandlesPageProc},
 };
 
 // The sheet's own copy of the path, as long as the security page's.
@@ -86,7 +88,7 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
         pages[i].pszTemplate = kPages[i].templateName;
         pages[i].pszTitle = kPages[i].title;
         pages[i].pfnDlgProc = kPages[i].procedure;
-        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // both pages share the sheet's copy
+        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // every page shares the sheet's copy
     }
 
     PROPSHEETHEADERA header = {};

@@ -1,4 +1,4 @@
-// The modal "Object Properties" sheet with its Details and Security pages.
+// The modal "Object Properties" sheet with its Details, Security and Handles pages.
 #pragma once
 
 #include <windows.h>

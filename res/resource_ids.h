@@ -54,6 +54,13 @@
 #define IDC_SECURITY_AUDITING_TEXT     402  /* what the Auditing button does */
 #define IDC_SECURITY_OWNERSHIP_TEXT    403  /* what the Ownership button does */
 
+/* HANDLES, the Handles page of the object property sheet. */
+#define IDC_HANDLES_SUMMARY      1300  /* "3 handles in 2 processes", or why nothing is listed */
+#define IDC_HANDLES_REFRESH      1301  /* button: searches the handles again */
+#define IDC_HANDLES_LIST         1302  /* report list: process, process id, handle, access */
+#define IDC_HANDLES_UNINSPECTED  1303  /* the processes that could not be inspected */
+#define IDC_HANDLES_NOTE         1304  /* why the Details page's handle count differs */
+
 /* The computer shown on the Security page: the first in the Permissions
  * group, the second in the Auditing and Ownership groups. Both hold the same
  * picture. */

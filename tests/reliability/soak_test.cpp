@@ -1,12 +1,16 @@
 // A long session through the real main window: many navigations, refreshes,
-// property sheets, view changes and splitter drags, after which the process
-// holds no more handles, GDI objects, USER objects or path blocks than before.
+// property sheets (each shown on all three pages), view changes and splitter
+// drags, after which the process holds no more handles, GDI objects, USER
+// objects or path blocks than before.
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "browser_fixture.h"
 #include "resource_ids.h"
 #include "sheet_reader.h"
 #include "shell/pane_layout.h"
+#include "support/handle_count.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
 
@@ -21,20 +25,6 @@ struct ResourceCounts {
     long gdiObjects;   // regions and display contexts not included where counted by probing
     long userObjects;
 };
-
-// Where the process handle count is not kept (Wine answers 0), the handles
-// are counted by asking about each handle value in turn; handle values are
-// multiples of 4, given out lowest first.
-long CountHandles() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) return static_cast<long>(count);
-    long probed = 0;
-    for (ULONG_PTR value = 4; value < 4 * 0x4000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) ++probed;
-    }
-    return probed;
-}
 
 // Wine answers GetGuiResources with 0. Its GDI handles are indices into one
 // table of 65536 entries, and a handle with a zero upper half names whichever
@@ -70,7 +60,7 @@ long CountUserObjects() {
 // The platform makes each system colour brush on first use and keeps it.
 ResourceCounts MeasureResources() {
     for (int color = 0; color <= COLOR_MENUBAR; ++color) GetSysColorBrush(color);
-    return {CountHandles(), CountGdiObjects(), CountUserObjects()};
+    return {CountProcessHandles(), CountGdiObjects(), CountUserObjects()};
 }
 
 void DragSplitterTo(int x) {
@@ -132,8 +122,19 @@ protected:
         }
     }
 
+    // Brings each sheet on to its Handles page, after the Security page, and
+    // keeps the page's count line.
+    std::function<void(HWND)> ShowHandlesPage() {
+        return [this](HWND sheet) {
+            SendMessageA(sheet, PSM_SETCURSEL, 2, 0);
+            HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 2, 0));
+            handlesSummaries_.push_back(WindowText(page, IDC_HANDLES_SUMMARY));
+        };
+    }
+
     ScratchDirectory scratch_;
     std::vector<std::string> objects_;
+    std::vector<std::string> handlesSummaries_;
     int navigations_ = 0, refreshes_ = 0, sheets_ = 0, viewChanges_ = 0, drags_ = 0;
 };
 
@@ -141,7 +142,7 @@ TEST_F(SoakTest, LongSessionGivesBackEveryHandleObjectAndPathBlock) {
     // Warm-up: the platform loads and caches what it keeps for the process
     // (shared icons, cached DCs); ten rounds use every view and both drags.
     {
-        SheetReader reader(true);
+        SheetReader reader(true, ShowHandlesPage());
         ASSERT_TRUE(OpenBrowser());
         RunSession(10);
         CloseBrowser();
@@ -149,8 +150,9 @@ TEST_F(SoakTest, LongSessionGivesBackEveryHandleObjectAndPathBlock) {
     const ResourceCounts before = MeasureResources();
     const PathBlockCounts blocksBefore = GetPathBlockCounts();
     navigations_ = refreshes_ = sheets_ = viewChanges_ = drags_ = 0;
+    handlesSummaries_.clear();
 
-    SheetReader reader(true);
+    SheetReader reader(true, ShowHandlesPage());
     ASSERT_TRUE(OpenBrowser());
     const ResourceCounts openBefore = MeasureResources();
     RunSession(100);
@@ -167,6 +169,10 @@ TEST_F(SoakTest, LongSessionGivesBackEveryHandleObjectAndPathBlock) {
         EXPECT_EQ(reader.Sheets()[i].name, objects_[i % objects_.size()]);
     }
     EXPECT_TRUE(reader.Messages().empty());
+    // Every Handles page searched: only this process holds the fixture's objects.
+    EXPECT_EQ(handlesSummaries_.size(), 100u);
+    EXPECT_EQ(std::count(handlesSummaries_.begin(), handlesSummaries_.end(), "No other process holds this object."),
+              100);
     // Nothing piles up while the window is open either.
     EXPECT_EQ(openAfter.gdiObjects, openBefore.gdiObjects);
     EXPECT_EQ(openAfter.userObjects, openBefore.userObjects);

@@ -1,0 +1,27 @@
+// The Handles page of the object property sheet, template "HANDLES": the
+// handles other processes hold to the object, searched when the page is
+// first shown and again on Refresh. This process's own handles are not
+// listed; the note line counts them where the Details page's count differs.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "namespace/handle_list.h"
+
+// The three text lines of the page for one search.
+struct HandlesPageTexts {
+    std::string summary;      // "3 handles in 2 processes", or why there is nothing to list
+    std::string uninspected;  // "2 processes could not be inspected: a.exe (12), b.exe (34)", or empty
+    std::string note;         // where the Details page counts other than the list shows, why; or empty
+};
+HandlesPageTexts DescribeHolders(const HolderSearch& search, const char* path);
+
+// A handle's granted access: the whole mask in hex, then the single rights of
+// the object's permission table that it holds, e.g. "0x00100001 (Synchronize,
+// Query State)". typeRow is the object's row of ObjectTypeTable.
+std::string DescribeAccess(ACCESS_MASK granted, int typeRow);
+
+// The dialog procedure of the "HANDLES" page.
+INT_PTR CALLBACK HandlesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
