@@ -52,31 +52,13 @@ Counts CountsSince(const NamespaceCallCounts& before) {
             now.directoryQueries - before.directoryQueries};
 }
 
-// The bare floor: single-entry queries over the directory, nothing else.
-double MeasureBareFloor(const std::string& directory) {
+// The platform's floors: single-entry queries over the directory with
+// nothing else done (the bare floor), or with one directory open per entry
+// (the floor with opens).
+double MeasureFloor(const std::string& directory, bool openEach) {
     const double start = Seconds();
     NamedAttributes attributes(directory);
     HANDLE handle = nullptr;
-    if (NtOpenDirectoryObject(&handle, 0x20001, attributes.Get()) != kStatusSuccess) return 0;
-    UniqueNtHandle owner(handle);
-    std::vector<ULONG_PTR> buffer(4096 / sizeof(ULONG_PTR));
-    ULONG context = 0;
-    for (BOOLEAN restart = TRUE;; restart = FALSE) {
-        ULONG returned = 0;
-        if (NtQueryDirectoryObject(owner.get(), buffer.data(), 4096, TRUE, restart, &context, &returned) !=
-            kStatusSuccess)
-            break;
-    }
-    return Seconds() - start;
-}
-
-// The floor with opens: single-entry queries over the directory, and one
-// directory open per entry, with nothing else done.
-double MeasureFloor(const std::string& directory, long& entries) {
-    const double start = Seconds();
-    NamedAttributes attributes(directory);
-    HANDLE handle = nullptr;
-    entries = 0;
     if (NtOpenDirectoryObject(&handle, 0x20001, attributes.Get()) != kStatusSuccess) return 0;
     UniqueNtHandle owner(handle);
     std::vector<ULONG_PTR> buffer(4096 / sizeof(ULONG_PTR));
@@ -87,6 +69,7 @@ double MeasureFloor(const std::string& directory, long& entries) {
         if (NtQueryDirectoryObject(owner.get(), buffer.data(), 4096, TRUE, restart, &context, &returned) !=
             kStatusSuccess)
             break;
+        if (!openEach) continue;
         const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer.data());
         childPath.assign(directory.begin(), directory.end());
         childPath += L'\\';
@@ -96,7 +79,6 @@ double MeasureFloor(const std::string& directory, long& entries) {
         OBJECT_ATTRIBUTES childAttributes = MakeObjectAttributes(&name);
         HANDLE child = nullptr;
         if (NtOpenDirectoryObject(&child, 0x20001, &childAttributes) == kStatusSuccess) NtClose(child);
-        ++entries;
     }
     return Seconds() - start;
 }
@@ -204,10 +186,9 @@ Result MeasureSize(long n) {
 
     Progress("tree refreshed", n);
     std::vector<double> bareFloors, floors, walks, fills, navigations, refreshes;
-    long entries = 0;
     for (int r = 0; r < repeats; ++r) {
-        bareFloors.push_back(MeasureBareFloor(directory));
-        floors.push_back(MeasureFloor(directory, entries));
+        bareFloors.push_back(MeasureFloor(directory, false));
+        floors.push_back(MeasureFloor(directory, true));
     }
 
     Progress("floor measured", n);
@@ -272,7 +253,6 @@ Result MeasureSize(long n) {
     // Leave the directory before it goes away, and drop it from the tree.
     HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
     SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
-    (void)entries;
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/unique_owner.h"
+#include "tarnel_version.h"
 
 namespace {
 
@@ -158,6 +159,34 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
     PostMessageA(again.Window(), WM_COMMAND, 110, 0);
     EXPECT_EQ(again.ExitValue(), 0);
     EXPECT_EQ(ReadStored(), stored);
+}
+
+// Both shipped programs carry the project's version and product name.
+TEST(VersionResourceTest, ShippedProgramsCarryTheProjectsVersion) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string directory(path);
+    directory.resize(directory.find_last_of('\\') + 1);
+    for (const char* program : {"tarnel.exe", "tarnel-acledit.dll"}) {
+        SCOPED_TRACE(program);
+        const std::string file = directory + program;
+        DWORD ignored = 0;
+        std::vector<BYTE> block(GetFileVersionInfoSizeA(file.c_str(), &ignored));
+        ASSERT_FALSE(block.empty());
+        ASSERT_TRUE(GetFileVersionInfoA(file.c_str(), 0, static_cast<DWORD>(block.size()), block.data()));
+        VS_FIXEDFILEINFO* fixed = nullptr;
+        UINT size = 0;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &size));
+        EXPECT_EQ(fixed->dwFileVersionMS, static_cast<DWORD>(MAKELONG(TARNEL_VERSION_MINOR, TARNEL_VERSION_MAJOR)));
+        EXPECT_EQ(fixed->dwFileVersionLS, static_cast<DWORD>(MAKELONG(0, TARNEL_VERSION_PATCH)));
+        char* text = nullptr;
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\ProductName",
+                                   reinterpret_cast<void**>(&text), &size));
+        EXPECT_STREQ(text, "Tarnel");
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion",
+                                   reinterpret_cast<void**>(&text), &size));
+        EXPECT_STREQ(text, TARNEL_VERSION_TEXT);
+    }
 }
 
 }  // namespace
