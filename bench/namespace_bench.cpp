@@ -185,27 +185,23 @@ Result MeasureSize(long n) {
     SendMessageA(main, WM_COMMAND, 126, 0);
 
     Progress("tree refreshed", n);
+    // Each round measures everything once, so that the machine's drifts in
+    // speed fall on the floors and the program alike; the medians are reported.
     std::vector<double> bareFloors, floors, walks, fills, navigations, refreshes;
+    std::string pathBuffer = directory;
     for (int r = 0; r < repeats; ++r) {
         bareFloors.push_back(MeasureFloor(directory, false));
         floors.push_back(MeasureFloor(directory, true));
-    }
 
-    Progress("floor measured", n);
-    for (int r = 0; r < repeats; ++r) {
         SendMessageA(list, WM_SETREDRAW, FALSE, 0);
         DeleteAllObjectRows(list);
         SendMessageA(list, WM_SETREDRAW, TRUE, 0);
         NamespaceCallCounts before = NamespaceCounters();
-        const double start = Seconds();
+        double start = Seconds();
         FillObjectList(list, directory.c_str());
         fills.push_back(Seconds() - start);
         result.fillCounts = CountsSince(before);
-    }
 
-    Progress("fill measured", n);
-    std::string pathBuffer = directory;
-    for (int r = 0; r < repeats; ++r) {
         // Start from the root, then move the tree's selection as a click does.
         HTREEITEM root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(root));
@@ -214,21 +210,19 @@ Result MeasureSize(long n) {
             std::fprintf(stderr, "the benchmark directory is not in the tree\n");
             std::exit(1);
         }
-        NamespaceCallCounts before = NamespaceCounters();
-        const double start = Seconds();
+        before = NamespaceCounters();
+        start = Seconds();
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
         navigations.push_back(Seconds() - start);
         result.navigationCounts = CountsSince(before);
-    }
-    result.rowsShown = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    Progress("navigation measured", n);
+        result.rowsShown = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
 
-    for (int r = 0; r < repeats; ++r) {
-        NamespaceCallCounts before = NamespaceCounters();
-        const double start = Seconds();
+        before = NamespaceCounters();
+        start = Seconds();
         SendMessageA(main, WM_COMMAND, 126, 0);
         refreshes.push_back(Seconds() - start);
         result.refreshCounts = CountsSince(before);
+        Progress("round measured", n);
     }
 
     if (n >= 30000) {
