@@ -33,7 +33,8 @@ can_run_32bit_wine() { /usr/lib/wine/wine --version >/dev/null 2>&1; }
 
 # 32-bit Windows programs run under Debian's 32-bit Wine. Where the kernel
 # cannot execute 32-bit programs itself, binfmt_misc hands them to qemu's i386
-# emulator. As root this is set up here; otherwise the steps are printed.
+# emulator. As root (or with sudo that asks for no password) this is set up
+# here; otherwise the steps to run as root are printed and nothing is done.
 ensure_32bit_wine() {
     local steps=()
     dpkg --print-foreign-architectures | grep -qx i386 || steps+=("dpkg --add-architecture i386")
@@ -46,28 +47,23 @@ ensure_32bit_wine() {
     fi
     if [ ${#steps[@]} -eq 0 ] && can_run_32bit_wine; then return 0; fi
 
-    if [ "$(id -u)" -ne 0 ]; then
+    local register="mountpoint -q $BINFMT_DIR || mount -t binfmt_misc binfmt_misc $BINFMT_DIR; if [ -e $BINFMT_DIR/qemu-i386 ]; then echo 1 > $BINFMT_DIR/qemu-i386; else printf '%s\\n' '$QEMU_I386_BINFMT' > $BINFMT_DIR/register; fi"
+    if [ "$(id -u)" -ne 0 ] && ! sudo -n true 2>/dev/null; then
         echo "The 32-bit test run needs these steps, run as root:" >&2
-        printf '  %s\n' "${steps[@]}" >&2
-        echo "  mountpoint -q $BINFMT_DIR || mount -t binfmt_misc binfmt_misc $BINFMT_DIR" >&2
-        echo "  [ -e $BINFMT_DIR/qemu-i386 ] || printf '%s\\n' '$QEMU_I386_BINFMT' > $BINFMT_DIR/register" >&2
-        echo "(the last two only where the kernel cannot run 32-bit programs: /usr/lib/wine/wine --version fails)" >&2
+        [ ${#steps[@]} -eq 0 ] || printf '  %s\n' "${steps[@]}" >&2
+        echo "and, where /usr/lib/wine/wine --version then fails (the kernel runs no 32-bit programs):" >&2
+        echo "  $register" >&2
         return 1
     fi
     local step
     for step in "${steps[@]}"; do
         echo "Running: $step"
-        bash -c "$step" >/dev/null
+        as_root bash -c "$step" >/dev/null
     done
     if can_run_32bit_wine; then return 0; fi
 
     echo "The kernel cannot run 32-bit programs: handing them to qemu's i386 emulator"
-    mountpoint -q "$BINFMT_DIR" || mount -t binfmt_misc binfmt_misc "$BINFMT_DIR"
-    if [ -e "$BINFMT_DIR/qemu-i386" ]; then
-        echo 1 >"$BINFMT_DIR/qemu-i386"
-    else
-        printf '%s\n' "$QEMU_I386_BINFMT" >"$BINFMT_DIR/register"
-    fi
+    as_root bash -c "$register"
     if ! can_run_32bit_wine; then
         echo "32-bit Wine still does not run (/usr/lib/wine/wine --version fails)" >&2
         return 1
