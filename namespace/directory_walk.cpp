@@ -18,6 +18,10 @@ bool IsBufferShortage(NTSTATUS status) {
 
 }  // namespace
 
+std::string ChildPathOf(const std::string& parent, const std::string& name) {
+    return parent.size() > 1 ? parent + '\\' + name : parent + name;
+}
+
 bool MakeChildPath(char* block, std::size_t size, const char* parent, const char* name) {
     const std::size_t parentLength = std::strlen(parent);
     const std::size_t separatorLength = parentLength > 1 ? 1 : 0;
@@ -116,7 +120,7 @@ void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add,
     WalkTreeLevel(path, parentNode, add, context, progress, entriesRead);
 }
 
-NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target) {
+NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact) {
     std::vector<WCHAR> characters(kInitialEntryBufferBytes / sizeof(WCHAR));
     for (;;) {
         UNICODE_STRING text{};
@@ -125,8 +129,8 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target) {
         ULONG returned = 0;
         NTSTATUS status = NtQuerySymbolicLinkObject(link, &text, &returned);
         if (status == kStatusSuccess) {
-            // What ANSI cannot carry shows in its visible form.
-            DescribePath(text, target);
+            const bool carried = DescribePath(text, target);
+            if (exact != nullptr) *exact = carried;
             return status;
         }
         // A counted string holds at most 65534 bytes; beyond that no retry can help.
@@ -176,10 +180,7 @@ bool OpensAsDirectory(const DirectoryReader& reader, const char* childPath, bool
 // The child's path, or as much of its visible form as the block holds.
 bool FillChildPath(char* block, const char* parent, const DirectoryReader& reader) {
     if (reader.NameIsExact() && MakeChildPath(block, kObjectPathBlockSize, parent, reader.Name())) return true;
-    std::string shown = parent;
-    if (shown.size() > 1) shown += '\\';
-    shown += reader.Name();
-    lstrcpynA(block, shown.c_str(), static_cast<int>(kObjectPathBlockSize));
+    lstrcpynA(block, ChildPathOf(parent, reader.Name()).c_str(), static_cast<int>(kObjectPathBlockSize));
     MarkPathUnaddressable(block);
     return false;
 }
@@ -197,16 +198,16 @@ std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* co
         char* childPath = AllocatePathBlock();
         if (childPath == nullptr) continue;
         const bool addressable = FillChildPath(childPath, path, reader);
-        ListedRow listed{childPath, false};
+        const bool isLink = IsOfType(reader.TypeName(), kTypeSymbolicLink);
         std::string row = reader.Name();
         row += '\t';
         row += reader.TypeName();
-        if (IsOfType(reader.TypeName(), kTypeSymbolicLink)) {
+        if (isLink) {
             row += '\t';
             row += LinkColumn(reader, childPath, addressable);
         }
-        if (IsOfType(reader.TypeName(), kTypeDirectory) || IsOfType(reader.TypeName(), kTypeSymbolicLink))
-            listed.isDirectory = OpensAsDirectory(reader, childPath, addressable);
+        const bool mayBeDirectory = isLink || IsOfType(reader.TypeName(), kTypeDirectory);
+        const ListedRow listed{childPath, mayBeDirectory && OpensAsDirectory(reader, childPath, addressable)};
         if (add(context, position++, reader.TypeName(), row.data(), childPath)) {
             accepted.push_back(listed);
         } else {

@@ -10,6 +10,10 @@
 
 #include "namespace/native_services.h"
 
+// The child-path rule for paths held as strings: parent, "\" when the parent
+// is longer than one character, and name.
+std::string ChildPathOf(const std::string& parent, const std::string& name);
+
 // Forms parent + separator + name into block (size bytes). The separator is
 // "\" when the parent is longer than one character, empty otherwise. False,
 // with nothing written past the block, when the path does not fit.
@@ -64,8 +68,10 @@ using AddDirectoryProc = void* (*)(void* context, void* parentNode, const char* 
 void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
                        const WalkProgress& progress = {});
 
-// Reads a symbolic link's whole target, however long, as ANSI.
-NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target);
+// Reads a symbolic link's whole target, however long, as ANSI; what ANSI
+// cannot carry shows in its visible form, and exact (when given) says
+// whether it is the target exactly.
+NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact = nullptr);
 
 // Called once per entry of the listed directory with "name\ttype" (and a
 // third field, the target, for a symbolic link). Returning true means the row

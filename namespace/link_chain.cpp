@@ -2,20 +2,18 @@
 
 #include <windows.h>
 
+#include "namespace/directory_walk.h"
 #include "namespace/object_opener.h"
-#include "namespace/visible_name.h"
 
 LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
     HANDLE handle = nullptr;
     if (OpenObjectByType(kTypeSymbolicLink, path.c_str(), 0, true, &handle) != kStatusSuccess)
         return LinkRead::NotALink;
     UniqueNtHandle link(handle);
-    std::vector<WCHAR> characters(0x7FFF);
-    UNICODE_STRING text{0, static_cast<USHORT>(characters.size() * sizeof(WCHAR)), characters.data()};
-    ULONG returned = 0;
-    if (NtQuerySymbolicLinkObject(link.get(), &text, &returned) != kStatusSuccess) return LinkRead::Unreadable;
+    bool exact = false;
     // A target that ANSI cannot carry would lead the program somewhere else.
-    return DescribePath(text, target) ? LinkRead::Read : LinkRead::Unreadable;
+    if (ReadSymbolicLinkTarget(link.get(), target, &exact) != kStatusSuccess || !exact) return LinkRead::Unreadable;
+    return LinkRead::Read;
 }
 
 bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }

@@ -57,8 +57,7 @@ int DirectoryTestRecord::IndexOf(const char* path) const {
     return found != rows_.end() && found->path == path ? static_cast<int>(found - rows_.begin()) : -1;
 }
 
-bool DirectoryTestRecord::IsDirectory(const char* path) const {
-    const int index = IndexOf(path);
+bool DirectoryTestRecord::IsDirectory(int index, const char* path) const {
     return index >= 0 ? rows_[index].isDirectory : IsOpenableDirectory(path);
 }
 
@@ -82,8 +81,8 @@ int CALLBACK CompareObjectEntriesForSort(LPARAM pathA, LPARAM pathB, LPARAM reco
 
     const int indexA = tests->IndexOf(a);
     const int indexB = tests->IndexOf(b);
-    const bool directoryA = indexA >= 0 ? tests->Rows()[indexA].isDirectory : IsOpenableDirectory(a);
-    const bool directoryB = indexB >= 0 ? tests->Rows()[indexB].isDirectory : IsOpenableDirectory(b);
+    const bool directoryA = tests->IsDirectory(indexA, a);
+    const bool directoryB = tests->IsDirectory(indexB, b);
     if (directoryA != directoryB) return directoryA ? -1 : 1;
     int result = 0;
     if (tests->Order().column != SortColumn::Name) result = CompareBytes(tests->SortText(indexA), tests->SortText(indexB));

@@ -33,10 +33,7 @@ public:
     explicit DirectoryTestRecord(const std::vector<const char*>& paths);
     // Takes the rows a listing walk handed over, with the answers it found.
     explicit DirectoryTestRecord(std::vector<ListedRow> rows);
-    // The stored answer for a row's path; a path not recorded is tested now.
-    bool IsDirectory(const char* path) const;
     std::size_t Size() const { return rows_.size(); }
-    const std::vector<ListedRow>& Rows() const { return rows_; }
 
     // Sorts by order from now on; for a column other than the name, textOf
     // gives each recorded row's text in that column.
@@ -44,6 +41,8 @@ public:
     const SortOrder& Order() const { return order_; }
     // The recorded row's index, or -1.
     int IndexOf(const char* path) const;
+    // The stored answer for the row at index; a path not recorded (index -1) is tested now.
+    bool IsDirectory(int index, const char* path) const;
     // The column text of a recorded row, for a sort by another column than the name.
     const char* SortText(int index) const;
 

@@ -40,9 +40,7 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         ++read;
         ++entriesRead_;
         const DirectoryReader& entry = level.reader;
-        std::string path = level.path;
-        if (path.size() > 1) path += '\\';
-        path += entry.Name();
+        const std::string path = ChildPathOf(level.path, entry.Name());
         // Only a path a block can carry addresses the object.
         const bool addressable = entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
         if (needle_.empty() || LowerCase(entry.Name()).find(needle_) != std::string::npos)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <iterator>
 
+#include "common/disabled_window.h"
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
 #include "properties/details_page.h"
@@ -34,27 +35,6 @@ constexpr PageDescription kPages[] = {
 // The sheet's own copy of the path, as long as the security page's.
 constexpr int kSheetPathSize = 1024;
 
-// Disables a window for as long as the sheet is up, as a modal owner is. The
-// platform's sheet does this itself only where its parent is a top-level
-// window; the program gives it the object list, a child window.
-class ModalOwner {
-public:
-    explicit ModalOwner(HWND window) : window_(window) {
-        wasDisabled_ = window_ != nullptr && EnableWindow(window_, FALSE);
-    }
-    ~ModalOwner() {
-        if (window_ == nullptr || wasDisabled_) return;
-        EnableWindow(window_, TRUE);
-        if (IsWindowVisible(window_)) SetActiveWindow(window_);
-    }
-    ModalOwner(const ModalOwner&) = delete;
-    ModalOwner& operator=(const ModalOwner&) = delete;
-
-private:
-    HWND window_;
-    bool wasDisabled_ = false;
-};
-
 // The top-level window a child window belongs to (GetAncestor is newer than NT 4.0).
 HWND TopLevelWindowOf(HWND window) {
     while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) window = GetParent(window);
@@ -77,7 +57,9 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
     // while the sheet is up, and a later sheet must not overwrite it.
     char sheetPath[kSheetPathSize];
     lstrcpynA(sheetPath, path, kSheetPathSize);
-    ModalOwner owner(TopLevelWindowOf(parent));
+    // The platform's sheet disables its owner only where its parent is a
+    // top-level window; the program gives it the object list, a child window.
+    DisabledWindow owner(TopLevelWindowOf(parent));
 
     // The array is walked by dwSize, so the pages are first-version records.
     PROPSHEETPAGEA_V1 pages[std::size(kPages)] = {};

@@ -13,12 +13,16 @@
 #include "shell/toolbar_status.h"
 #include "views/directory_fill.h"
 #include "views/go_to.h"
+#include "views/namespace_tree.h"
 #include "views/navigation.h"
+#include "views/object_list.h"
 
 namespace {
 
 constexpr int kGoToPathSize = 1024;
 char GoToText[kGoToPathSize];
+// Where the box's path leads, resolved once while the box was up.
+PathTarget GoToResolved;
 
 // Go To's box: it stays up while what was typed leads nowhere.
 INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -31,9 +35,9 @@ INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             GetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
-            const PathTarget target = ResolvePath(GoToText);
-            if (!target.found) {
-                ShowGoToProblem(dialog, target.problem);
+            GoToResolved = ResolvePath(GoToText);
+            if (!GoToResolved.found) {
+                ShowGoToProblem(dialog, GoToResolved.problem);
                 return TRUE;
             }
             EndDialog(dialog, IDOK);
@@ -59,20 +63,12 @@ std::string TypeOfRow(HWND list, int row) {
     return text;
 }
 
+// The list's selected row, the focused one of several; -1 when none is.
 int SelectedRow() {
     HWND list = AppContext.objectList;
     auto row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
     if (row < 0) row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     return row;
-}
-
-const char* CaretDirectoryPath() {
-    HWND tree = AppContext.namespaceTree;
-    TVITEMA item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (item.hItem == nullptr || !SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<const char*>(item.lParam);
 }
 
 // A global memory block of the clipboard's, filled with bytes.
@@ -89,18 +85,8 @@ HGLOBAL ClipboardBlock(const void* bytes, std::size_t size) {
     return block;
 }
 
-}  // namespace
-
-const char* SelectedRowPath() {
-    const int row = SelectedRow();
-    if (row < 0) return nullptr;
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (!SendMessageA(AppContext.objectList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<const char*>(item.lParam);
-}
-
+// Puts text on the clipboard as ANSI and as Unicode text; false when the
+// clipboard could not be had.
 bool CopyTextToClipboard(HWND owner, const std::string& text) {
     const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
     std::wstring wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1), L'\0');
@@ -120,15 +106,17 @@ bool CopyTextToClipboard(HWND owner, const std::string& text) {
     return copied;
 }
 
+}  // namespace
+
 void GoToCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
     if (DialogBoxParamA(AppContext.instance, "GOTO_DLG", mainWindow, GoToDlgProc, 0) == IDOK)
-        GoToPath(GoToText, mainWindow);
+        GoToTarget(GoToResolved, mainWindow);
 }
 
 void FollowLinkCommand(HWND mainWindow) {
     const int row = SelectedRow();
-    const char* path = SelectedRowPath();
+    const char* path = ObjectRowPath(AppContext.objectList, row);
     if (path == nullptr || TypeOfRow(AppContext.objectList, row) != "SymbolicLink") {
         MessageBeep(MB_OK);
         return;
@@ -159,8 +147,8 @@ void FindNextCommand(HWND mainWindow) {
 void CopyPathCommand(HWND mainWindow) {
     HWND focus = GetFocus();
     const char* path = nullptr;
-    if (focus == AppContext.namespaceTree) path = CaretDirectoryPath();
-    else if (focus == AppContext.objectList) path = SelectedRowPath();
+    if (focus == AppContext.namespaceTree) path = TreeCaretPath(AppContext.namespaceTree);
+    else if (focus == AppContext.objectList) path = ObjectRowPath(AppContext.objectList, SelectedRow());
     if (path == nullptr) path = AppContext.SelectedPath != nullptr ? AppContext.SelectedPath : CurrentDirectory;
     if (!CopyTextToClipboard(mainWindow, path)) return;
     if (IsPathAddressable(path)) return;

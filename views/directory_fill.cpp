@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "common/disabled_window.h"
 #include "namespace/directory_walk.h"
 #include "namespace/object_order.h"
 #include "shell/app_context.h"
@@ -44,10 +45,8 @@ void ShowFillFailure(const char* text) {
     // The box has no owner, as the failure boxes of the panes have none; the
     // main window is disabled meanwhile, so that no click reaches a fill
     // that is still running under the box.
-    HWND main = AppContext.mainWindow;
-    const bool wasDisabled = main != nullptr && EnableWindow(main, FALSE);
+    DisabledWindow main(AppContext.mainWindow);
     MessageBoxA(nullptr, text, nullptr, MB_OK);
-    if (main != nullptr && !wasDisabled) EnableWindow(main, TRUE);
 }
 
 void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path) {

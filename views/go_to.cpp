@@ -13,6 +13,7 @@
 #include "views/directory_fill.h"
 #include "views/namespace_tree.h"
 #include "views/navigation.h"
+#include "views/object_list.h"
 
 namespace {
 
@@ -28,10 +29,6 @@ std::vector<std::string> SplitPath(const std::string& path) {
     return components;
 }
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-    return directory.size() > 1 ? directory + "\\" + name : directory + name;
-}
-
 std::string Trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(" \t\"");
     if (first == std::string::npos) return {};
@@ -43,13 +40,8 @@ HTREEITEM FindChildItem(HWND tree, HTREEITEM parent, const std::string& name, st
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
     for (; item != nullptr;
          item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-        char text[kObjectPathBlockSize] = {};
-        TVITEMA read{};
-        read.mask = TVIF_TEXT;
-        read.hItem = item;
-        read.pszText = text;
-        read.cchTextMax = sizeof text;
-        if (SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read)) && lstrcmpiA(text, name.c_str()) == 0) {
+        char text[kObjectPathBlockSize];
+        if (ReadTreeItemText(tree, item, text) && lstrcmpiA(text, name.c_str()) == 0) {
             exact = text;
             return item;
         }
@@ -93,11 +85,7 @@ HTREEITEM AddDirectoryToTree(HTREEITEM parentItem, const std::string& parentPath
 int FindRowOfPath(const std::string& path) {
     const int count = static_cast<int>(SendMessageA(AppContext.objectList, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
-        LVITEMA item{};
-        item.mask = LVIF_PARAM;
-        item.iItem = row;
-        if (!SendMessageA(AppContext.objectList, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) continue;
-        const auto* rowPath = reinterpret_cast<const char*>(item.lParam);
+        const char* rowPath = ObjectRowPath(AppContext.objectList, row);
         if (rowPath != nullptr && path == rowPath) return row;
     }
     return -1;
@@ -111,12 +99,8 @@ void SelectRow(int row) {
     state.state = LVIS_SELECTED | LVIS_FOCUSED;
     SendMessageA(list, LVM_SETITEMSTATE, row, reinterpret_cast<LPARAM>(&state));
     SendMessageA(list, LVM_ENSUREVISIBLE, row, FALSE);
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
     // As a click on the row would: it is the selected object.
-    AppContext.SelectedPath = reinterpret_cast<const char*>(item.lParam);
+    AppContext.SelectedPath = ObjectRowPath(list, row);
     SetStatusText(AppContext.instance, AppContext.statusBar, AppContext.SelectedPath);
     SetFocus(list);
 }
@@ -130,7 +114,7 @@ PathTarget ResolvePath(const std::string& typed) {
         result.problem = "Type the path of a directory or an object, such as \\BaseNamedObjects.";
         return result;
     }
-    if (path[0] != '\\') path = JoinPath(CurrentDirectory, path);
+    if (path[0] != '\\') path = ChildPathOf(CurrentDirectory, path);
 
     HWND tree = AppContext.namespaceTree;
     const auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
@@ -143,7 +127,7 @@ PathTarget ResolvePath(const std::string& typed) {
         std::string exact;
         if (HTREEITEM child = FindChildItem(tree, item, component, exact)) {
             item = child;
-            directory = JoinPath(directory, exact);
+            directory = ChildPathOf(directory, exact);
             continue;
         }
         std::string typeName;
@@ -154,7 +138,7 @@ PathTarget ResolvePath(const std::string& typed) {
                                  : directory + " exists, but cannot be opened to look for \"" + component + "\".";
             return result;
         }
-        const std::string found = JoinPath(directory, exact);
+        const std::string found = ChildPathOf(directory, exact);
         if (typeName == "Directory") {
             HTREEITEM added = AddDirectoryToTree(item, directory, exact);
             if (added == nullptr) {
@@ -208,7 +192,7 @@ bool ShowPath(const PathTarget& target) {
         RefillObjectList(AppContext.objectList, CurrentDirectory);
     }
     if (target.object.empty()) return true;
-    const int row = FindRowOfPath(JoinPath(target.directory, target.object));
+    const int row = FindRowOfPath(ChildPathOf(target.directory, target.object));
     if (row < 0) return false;
     SelectRow(row);
     return true;
@@ -218,17 +202,18 @@ void ShowGoToProblem(HWND owner, const std::string& text) {
     MessageBoxA(owner, text.c_str(), "Tarnel", MB_OK | MB_ICONERROR);
 }
 
-bool GoToPath(const std::string& path, HWND owner) {
+bool GoToTarget(const PathTarget& target, HWND owner) {
     if (IsFillRunning()) return false;
-    const PathTarget target = ResolvePath(path);
     if (!target.found) {
         ShowGoToProblem(owner, target.problem);
         return false;
     }
     if (ShowPath(target)) return true;
-    ShowGoToProblem(owner, JoinPath(target.directory, target.object) + " is no longer there.");
+    ShowGoToProblem(owner, ChildPathOf(target.directory, target.object) + " is no longer there.");
     return false;
 }
+
+bool GoToPath(const std::string& path, HWND owner) { return !IsFillRunning() && GoToTarget(ResolvePath(path), owner); }
 
 bool FollowLink(const std::string& path, HWND owner) {
     if (IsFillRunning()) return false;

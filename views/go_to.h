@@ -26,6 +26,10 @@ PathTarget ResolvePath(const std::string& path);
 // False when the object's row is not in the list (it went meanwhile).
 bool ShowPath(const PathTarget& target);
 
+// Shows a resolved path, or reports in a box owned by owner where it leads
+// nowhere (or no longer leads); true when shown.
+bool GoToTarget(const PathTarget& target, HWND owner);
+
 // Resolves and shows path; a path that leads nowhere is reported in a box
 // owned by owner, and the view stays as it was. True when shown.
 bool GoToPath(const std::string& path, HWND owner);

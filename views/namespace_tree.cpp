@@ -34,17 +34,6 @@ int AddDirectoryBitmap(HINSTANCE instance, const char* name) {
 
 bool IsRootPath(const char* path) { return path[0] == '\\' && path[1] == '\0'; }
 
-// The path of the tree's caret item, or null when there is none.
-const char* CaretItemPath(HWND tree) {
-    auto caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (caret == nullptr) return nullptr;
-    TVITEMA item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = caret;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<const char*>(item.lParam);
-}
-
 // The item's path goes with the item; the root's constant "\" stays.
 int OnItemDeleted(const NMHDR* header, AppContextRecord* context) {
     const auto& report = *reinterpret_cast<const NMTREEVIEWA*>(header);
@@ -66,7 +55,7 @@ int OnSelectionChanged(const NMHDR* header, AppContextRecord* context) {
 
 // Every focus gain reports the caret item, whether or not it changed.
 int OnFocusGained(AppContextRecord* context) {
-    const char* path = TreeItemsDeleting ? nullptr : CaretItemPath(context->namespaceTree);
+    const char* path = TreeItemsDeleting ? nullptr : TreeCaretPath(context->namespaceTree);
     if (path == nullptr) return 0;
     context->SelectedPath = path;
     return 1;
@@ -159,13 +148,7 @@ HTREEITEM FindTreeItemByPath(HWND tree, HTREEITEM start, char* path) {
         SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(start)));
     while (item != nullptr) {
         char text[kObjectPathBlockSize];
-        TVITEMA read{};
-        read.mask = TVIF_TEXT;
-        read.hItem = item;
-        read.pszText = text;
-        read.cchTextMax = sizeof text;
-        if (SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read)) &&
-            std::strcmp(component, text) == 0) {
+        if (ReadTreeItemText(tree, item, text) && std::strcmp(component, text) == 0) {
             // The first sibling with the text is the only one descended into.
             found = remainder == nullptr ? item : FindTreeItemByPath(tree, item, remainder);
             break;
@@ -176,4 +159,23 @@ HTREEITEM FindTreeItemByPath(HWND tree, HTREEITEM start, char* path) {
 
     if (cut != nullptr) *cut = '\\';
     return found;
+}
+
+const char* TreeCaretPath(HWND tree) {
+    auto caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    if (caret == nullptr) return nullptr;
+    TVITEMA item{};
+    item.mask = TVIF_PARAM;
+    item.hItem = caret;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<const char*>(item.lParam);
+}
+
+bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kObjectPathBlockSize]) {
+    TVITEMA read{};
+    read.mask = TVIF_TEXT;
+    read.hItem = item;
+    read.pszText = text;
+    read.cchTextMax = kObjectPathBlockSize;
+    return SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read)) != 0;
 }

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/path_block.h"
 #include "shell/app_context.h"
 
 // 16 x 16 images of a directory and of the selected directory; destroyed by
@@ -33,3 +34,10 @@ int HandleTreeNotify(int controlId, const NMHDR* header, AppContextRecord* conte
 // The item whose path is path, searched from the children of start (null: the
 // top level). Writes zero bytes into path while it searches and restores them.
 HTREEITEM FindTreeItemByPath(HWND tree, HTREEITEM start, char* path);
+
+// The path of the tree's caret item, or null when there is none.
+const char* TreeCaretPath(HWND tree);
+
+// Reads an item's text into a block-sized buffer, as the tree's lookups do:
+// a longer text is cut. False when the item cannot be read.
+bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kObjectPathBlockSize]);

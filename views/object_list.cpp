@@ -199,16 +199,20 @@ bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, 
 }
 
 bool DeleteObjectRow(HWND list, int index) {
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = index;
-    if (SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) {
-        auto* path = reinterpret_cast<char*>(item.lParam);
+    if (char* path = ObjectRowPath(list, index)) {
         // A deleted row's path must not stay picked.
         if (AppContext.SelectedPath == path) AppContext.SelectedPath = nullptr;
         FreePathBlock(path);
     }
     return SendMessageA(list, LVM_DELETEITEM, index, 0) != 0;
+}
+
+char* ObjectRowPath(HWND list, int row) {
+    LVITEMA item{};
+    item.mask = LVIF_PARAM;
+    item.iItem = row;
+    if (row < 0 || !SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
+    return reinterpret_cast<char*>(item.lParam);
 }
 
 void DeleteAllObjectRows(HWND list) {

@@ -29,6 +29,9 @@ HWND CreateObjectList(HWND parent, HINSTANCE instance);
 // rowText at its TABs. On true the row owns path; on false it stays the caller's.
 bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, char* path);
 
+// The path a row owns, or null when there is no such row.
+char* ObjectRowPath(HWND list, int row);
+
 // Releases a row's path and deletes the row; false when there is no such row.
 bool DeleteObjectRow(HWND list, int index);
 void DeleteAllObjectRows(HWND list);

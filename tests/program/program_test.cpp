@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/unique_owner.h"
+#include "support/beside_program.h"
 #include "tarnel_version.h"
 
 namespace {
@@ -61,10 +62,7 @@ std::vector<BYTE> Record(std::int32_t x, std::int32_t y, std::int32_t width, std
 class RunningProgram {
 public:
     RunningProgram() {
-        char path[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, path, MAX_PATH);
-        std::string program(path);
-        program = program.substr(0, program.find_last_of('\\') + 1) + "tarnel.exe";
+        const std::string program = BesideThisProgram("tarnel.exe");
         STARTUPINFOA startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
@@ -163,13 +161,9 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
 
 // Both shipped programs carry the project's version and product name.
 TEST(VersionResourceTest, ShippedProgramsCarryTheProjectsVersion) {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string directory(path);
-    directory.resize(directory.find_last_of('\\') + 1);
     for (const char* program : {"tarnel.exe", "tarnel-acledit.dll"}) {
         SCOPED_TRACE(program);
-        const std::string file = directory + program;
+        const std::string file = BesideThisProgram(program);
         DWORD ignored = 0;
         std::vector<BYTE> block(GetFileVersionInfoSizeA(file.c_str(), &ignored));
         ASSERT_FALSE(block.empty());

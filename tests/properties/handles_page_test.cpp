@@ -19,6 +19,7 @@
 #include "properties/handles_page.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
+#include "support/beside_program.h"
 #include "support/handle_count.h"
 #include "support/test_namespace.h"
 
@@ -64,10 +65,7 @@ public:
             commands_[i] = OpenTestEvent(command, EVENT_MODIFY_STATE);
         }
 
-        char module[MAX_PATH] = {};
-        GetModuleFileNameA(nullptr, module, MAX_PATH);
-        std::string program(module);
-        program = program.substr(0, program.find_last_of('\\') + 1) + kHolderName;
+        const std::string program = BesideThisProgram(kHolderName);
         std::string commandLine =
             "\"" + program + "\" " + scratch.Path() + " " + std::to_string(GetCurrentProcessId());
         STARTUPINFOA startup{};
@@ -125,11 +123,7 @@ HandlesView ReadHandlesPage(HWND page) {
         std::array<std::string, 4> fields;
         for (int column = 0; column < 4; ++column) {
             char text[256] = {};
-            LVITEMA item{};
-            item.iSubItem = column;
-            item.pszText = text;
-            item.cchTextMax = sizeof text;
-            SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+            ListView_GetItemText(list, row, column, text, sizeof text);
             fields[column] = text;
         }
         view.rows.push_back(fields);
@@ -192,6 +186,30 @@ protected:
         EXPECT_EQ(row[3].substr(0, 10), access);
     }
 
+    // The page as shown, then after the helper carried out command and Refresh
+    // was pressed; searches counts the page's searches meanwhile.
+    struct RefreshedPage {
+        HandlesView before, after;
+        long searches = -1;
+        std::vector<CaughtDialog> caught;
+    };
+    static RefreshedPage ShowThenRefreshAfter(handle_holder::Command command) {
+        RefreshedPage page;
+        const long searchesBefore = NamespaceCounters().holderSearches;
+        page.caught = RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+            HWND handles = ShowPage(sheet, kHandlesPage);
+            page.before = ReadHandlesPage(handles);
+            if (!Holder->Command(command)) {
+                ADD_FAILURE() << "the helper did not carry out command " << command;
+                return;
+            }
+            PressButton(handles, IDC_HANDLES_REFRESH);
+            page.after = ReadHandlesPage(handles);
+            page.searches = NamespaceCounters().holderSearches - searchesBefore;
+        });
+        return page;
+    }
+
     static std::set<std::string> AccessesOf(const HandlesView& view) {
         std::set<std::string> accesses;
         for (const auto& row : view.rows) accesses.insert(row[3]);
@@ -234,22 +252,10 @@ TEST_F(HandlesPageTest, ListsBothHandlesOfTheHelperWhenFirstShown) {
 }
 
 TEST_F(HandlesPageTest, RefreshShowsTheHandleLeftAfterTheHelperClosesOne) {
-    HandlesView before, after;
-    long searches = -1;
-    const long searchesBefore = NamespaceCounters().holderSearches;
-    RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-        HWND page = ShowPage(sheet, kHandlesPage);
-        before = ReadHandlesPage(page);
-        if (!Holder->Command(handle_holder::kHoldOne)) {
-            ADD_FAILURE() << "the helper kept both handles";
-            return;
-        }
-        PressButton(page, IDC_HANDLES_REFRESH);
-        after = ReadHandlesPage(page);
-        searches = NamespaceCounters().holderSearches - searchesBefore;
-    });
-    EXPECT_EQ(before.rows.size(), 2u);
-    EXPECT_EQ(searches, 2);
+    const RefreshedPage page = ShowThenRefreshAfter(handle_holder::kHoldOne);
+    const HandlesView& after = page.after;
+    EXPECT_EQ(page.before.rows.size(), 2u);
+    EXPECT_EQ(page.searches, 2);
     ASSERT_EQ(after.rows.size(), 1u);
     ExpectHelperRow(after.rows[0]);
     EXPECT_EQ(after.rows[0][3], kFirstAccessText);
@@ -262,18 +268,10 @@ TEST_F(HandlesPageTest, RefreshShowsTheHandleLeftAfterTheHelperClosesOne) {
 TEST_F(HandlesPageTest, ProcessThatCannotBeOpenedIsNamedAndCounted) {
     ASSERT_TRUE(Holder->Command(handle_holder::kLock));
     const HolderSearch direct = FindObjectHolders(Held.c_str());
-    HandlesView locked, unlocked;
-    std::vector<CaughtDialog> caught = RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-        HWND page = ShowPage(sheet, kHandlesPage);
-        locked = ReadHandlesPage(page);
-        if (!Holder->Command(handle_holder::kUnlock)) {
-            ADD_FAILURE() << "the helper stayed locked";
-            return;
-        }
-        PressButton(page, IDC_HANDLES_REFRESH);
-        unlocked = ReadHandlesPage(page);
-    });
-    EXPECT_TRUE(MessagesOf(caught).empty());
+    const RefreshedPage page = ShowThenRefreshAfter(handle_holder::kUnlock);
+    const HandlesView& locked = page.before;
+    const HandlesView& unlocked = page.after;
+    EXPECT_TRUE(MessagesOf(page.caught).empty());
 
     ASSERT_EQ(direct.result, HolderSearchResult::Done);
     ASSERT_EQ(direct.uninspected.size(), 1u);

@@ -5,6 +5,7 @@
 
 #include "properties/security_apply.h"
 #include "sheet_driver.h"
+#include "support/beside_program.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -198,11 +199,7 @@ HMODULE ModuleOf(const void* address) {
 // exports the three names as stubs, so the program's own editor stands in for
 // it; a system editor that is not one of Wine's builtins is taken as it is.
 TEST(AclEditorChoiceTest, SystemEditorUnlessItIsWinesStubs) {
-    char program[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, program, MAX_PATH);
-    std::string directory(program);
-    directory.resize(directory.find_last_of('\\') + 1);
-    const std::string standIn = directory + "tarnel-acledit.dll";
+    const std::string standIn = BesideThisProgram("tarnel-acledit.dll");
 
     HMODULE system = LoadLibraryA("acledit.dll");
     ASSERT_NE(system, nullptr);
