@@ -5,6 +5,13 @@
 #include "namespace/directory_walk.h"
 #include "namespace/object_opener.h"
 
+namespace {
+
+// Case-insensitive equality of two paths, as the object manager compares names.
+bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
+
+}  // namespace
+
 LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
     HANDLE handle = nullptr;
     if (OpenObjectByType(kTypeSymbolicLink, path.c_str(), 0, true, &handle) != kStatusSuccess)
@@ -15,8 +22,6 @@ LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
     if (ReadSymbolicLinkTarget(link.get(), target, &exact) != kStatusSuccess || !exact) return LinkRead::Unreadable;
     return LinkRead::Read;
 }
-
-bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
 LinkChain FollowLinkChain(const std::string& path) {
     LinkChain chain;

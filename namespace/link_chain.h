@@ -26,6 +26,3 @@ enum class LinkRead { NotALink, Read, Unreadable };
 // The target of the link at path. NotALink when nothing at path opens as a
 // link; Unreadable when its target cannot be read, or not exactly in ANSI.
 LinkRead ReadLinkTarget(const std::string& path, std::string& target);
-
-// Case-insensitive equality of two paths, as the object manager compares names.
-bool SamePath(const std::string& a, const std::string& b);

@@ -6,10 +6,15 @@
 
 #include "common/path_block.h"
 
+namespace {
+
+// Lower case through the ANSI code page, for comparisons without regard to case.
 std::string LowerCase(std::string text) {
     if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
     return text;
 }
+
+}  // namespace
 
 void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
     needle_ = LowerCase(namePart);

@@ -22,7 +22,6 @@ public:
     // Reads up to maxEntries more entries, appending what matches to found.
     // False once every directory has been read.
     bool Step(long maxEntries, std::vector<SearchResult>& found);
-    bool Running() const { return !levels_.empty(); }
     long EntriesRead() const { return entriesRead_; }
     // Directories that could not be opened, or whose names no path can carry.
     const std::vector<std::string>& Unsearched() const { return unsearched_; }
@@ -39,6 +38,3 @@ private:
     std::vector<std::string> unsearched_;
     long entriesRead_ = 0;
 };
-
-// Lower case through the ANSI code page, for comparisons without regard to case.
-std::string LowerCase(std::string text);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "common/list_view.h"
 #include "properties/security_page.h"
 #include "resource_ids.h"
 
@@ -109,7 +110,7 @@ std::string DescribeDifference(const HolderSearch& search) {
 // Holds the wait cursor for the extent of a search.
 class WaitCursor {
 public:
-    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, MAKEINTRESOURCEA(32514)))) {}  // IDC_WAIT
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
     ~WaitCursor() { SetCursor(previous_); }
@@ -123,37 +124,19 @@ void InsertColumns(HWND page) {
     for (std::size_t i = 0; i < std::size(kColumns); ++i) {
         RECT width = {0, 0, kColumns[i].width, 0};
         MapDialogRect(page, &width);
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = width.right;
-        column.pszText = const_cast<char*>(kColumns[i].title);
-        column.iSubItem = static_cast<int>(i);
-        SendMessageA(list, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+        InsertListColumn(list, static_cast<int>(i), kColumns[i].title, width.right);
     }
 }
 
-void SetRowField(HWND list, int row, int subItem, std::string text) {
-    LVITEMA item{};
-    item.iSubItem = subItem;
-    item.pszText = text.data();
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
-
 void AddHolderRow(HWND list, const HandleHolder& holder, int typeRow) {
-    std::string process = holder.processName;
-    LVITEMA item{};
-    item.mask = LVIF_TEXT;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    item.pszText = process.data();
-    const auto row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+    const int row = AppendListRow(list, holder.processName.c_str());
     if (row == -1) return;
     char number[32];
     std::snprintf(number, sizeof number, "%lu", holder.processId);
-    SetRowField(list, row, 1, number);
+    SetListCell(list, row, 1, number);
     std::snprintf(number, sizeof number, "0x%llX", static_cast<unsigned long long>(holder.handleValue));
-    SetRowField(list, row, 2, number);
-    SetRowField(list, row, 3, DescribeAccess(holder.grantedAccess, typeRow));
+    SetListCell(list, row, 2, number);
+    SetListCell(list, row, 3, DescribeAccess(holder.grantedAccess, typeRow).c_str());
 }
 
 // Widens the Access column to its longest text, or to the rest of the list

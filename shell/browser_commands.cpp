@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "common/list_view.h"
 #include "common/path_block.h"
 #include "common/unique_owner.h"
 #include "properties/details_page.h"
@@ -51,16 +52,6 @@ INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     default:
         return FALSE;
     }
-}
-
-std::string TypeOfRow(HWND list, int row) {
-    char text[64] = {};
-    LVITEMA item{};
-    item.iSubItem = 1;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-    return text;
 }
 
 // The list's selected row, the focused one of several; -1 when none is.
@@ -117,7 +108,7 @@ void GoToCommand(HWND mainWindow) {
 void FollowLinkCommand(HWND mainWindow) {
     const int row = SelectedRow();
     const char* path = ObjectRowPath(AppContext.objectList, row);
-    if (path == nullptr || TypeOfRow(AppContext.objectList, row) != "SymbolicLink") {
+    if (path == nullptr || ListCellText(AppContext.objectList, row, 1) != "SymbolicLink") {
         MessageBeep(MB_OK);
         return;
     }
@@ -153,5 +144,5 @@ void CopyPathCommand(HWND mainWindow) {
     if (!CopyTextToClipboard(mainWindow, path)) return;
     if (IsPathAddressable(path)) return;
     const std::string note = std::string("Copied as shown; no path carries this name exactly: ") + path;
-    SendMessageA(AppContext.statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(note.substr(0, 259).c_str()));
+    SendMessageA(AppContext.statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(note.substr(0, kStatusTextSize - 1).c_str()));
 }

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "common/list_view.h"
 #include "namespace/object_search.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
@@ -34,29 +35,12 @@ bool LastEverywhere = false;
 
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
-void AddColumn(HWND list, int index, const char* title, int width) {
-    LVCOLUMNA column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_SUBITEM;
-    column.pszText = const_cast<char*>(title);
-    column.cx = width;
-    column.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
-}
-
 void AddResultRows(HWND dialog, std::size_t from) {
     HWND list = Results(dialog);
     for (std::size_t i = from; i < Session->results.size(); ++i) {
         const SearchResult& result = Session->results[i];
-        LVITEMA item{};
-        item.mask = LVIF_TEXT | LVIF_PARAM;
-        item.iItem = static_cast<int>(i);
-        item.pszText = const_cast<char*>(result.path.c_str());
-        item.lParam = static_cast<LPARAM>(i);
-        const auto row = static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-        if (row < 0) continue;
-        item.iSubItem = 1;
-        item.pszText = const_cast<char*>(result.typeName.c_str());
-        SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        const int row = AppendListRow(list, result.path.c_str(), static_cast<LPARAM>(i));
+        if (row >= 0) SetListCell(list, row, 1, result.typeName.c_str());
     }
 }
 
@@ -150,8 +134,8 @@ BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
     HWND list = Results(dialog);
     RECT client;
     GetClientRect(list, &client);
-    AddColumn(list, 0, "Path", client.right * 3 / 4);
-    AddColumn(list, 1, "Type", client.right - client.right * 3 / 4 - GetSystemMetrics(SM_CXVSCROLL));
+    InsertListColumn(list, 0, "Path", client.right * 3 / 4);
+    InsertListColumn(list, 1, "Type", client.right - client.right * 3 / 4 - GetSystemMetrics(SM_CXVSCROLL));
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
     SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());

@@ -64,7 +64,6 @@ constexpr int kCreationImageCount = 4;
 constexpr int kImageSize = 16;
 
 constexpr int kStatusPrefixSize = 32;
-constexpr int kStatusTextSize = 260;
 char StatusPrefix[kStatusPrefixSize];
 
 using UniqueDeviceContext = UniqueOwner<HDC, DeleteDC>;

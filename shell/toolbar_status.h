@@ -28,5 +28,9 @@ HWND CreateMainToolbar(HWND mainWindow);
 // all seven are drawn whatever count the platform took at creation.
 void AddMissingToolbarImages(HWND toolbar, HBITMAP strip);
 
+// The longest status text, terminator included. SB_GETTEXT takes no buffer
+// size, so every text the program sets stays within this.
+inline constexpr int kStatusTextSize = 260;
+
 // "Currently selected: " and one more blank, then path or "None"; cut to the buffer.
 void SetStatusText(HINSTANCE instance, HWND statusBar, const char* path);

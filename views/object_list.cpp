@@ -4,6 +4,7 @@
 
 #include <windowsx.h>
 
+#include "common/list_view.h"
 #include "common/path_block.h"
 #include "properties/object_properties.h"
 #include "shell/app_context.h"
@@ -62,14 +63,9 @@ void LoadTypeIcons(HINSTANCE instance) {
 }
 
 bool InsertColumns(HWND list, int width) {
+    const auto columnWidth = static_cast<int>(static_cast<unsigned>(width) / 3u + 1u);
     for (int position = 0; position < 3; ++position) {
-        LVCOLUMNA column{};
-        column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
-        column.fmt = LVCFMT_LEFT;
-        column.cx = static_cast<int>(static_cast<unsigned>(width) / 3u + 1u);
-        column.pszText = const_cast<char*>(kColumnTitles[position]);
-        column.iSubItem = position;
-        if (SendMessageA(list, LVM_INSERTCOLUMNA, position, reinterpret_cast<LPARAM>(&column)) == -1) return false;
+        if (!InsertListColumn(list, position, kColumnTitles[position], columnWidth)) return false;
     }
     return true;
 }
@@ -90,13 +86,6 @@ char* CutAtTab(char* text) {
     return tab + 1;
 }
 
-void SetRowField(HWND list, int row, int subItem, char* text) {
-    LVITEMA item{};
-    item.iSubItem = subItem;
-    item.pszText = text;
-    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
-}
-
 enum class RowHit { kNoPosition, kNotOnRow, kUnreadable, kFound };
 
 // The row under the position of the message being handled, and its path.
@@ -109,12 +98,8 @@ RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
     SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
     if ((hit.flags & LVHT_ONITEM) == 0 || hit.iItem < 0) return RowHit::kNotOnRow;
 
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = hit.iItem;
-    if (!SendMessageA(notifier, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return RowHit::kUnreadable;
-    *path = reinterpret_cast<char*>(item.lParam);
-    return RowHit::kFound;
+    *path = ObjectRowPath(notifier, hit.iItem);
+    return *path != nullptr ? RowHit::kFound : RowHit::kUnreadable;
 }
 
 // A directory the tree holds is shown by selecting it there; any other row
@@ -193,7 +178,7 @@ bool AddObjectRow(HWND list, int position, const char* typeName, char* rowText, 
     for (int subItem = 1; subItem <= 2 && fields != nullptr; ++subItem) {
         char* field = fields;
         fields = CutAtTab(field);
-        SetRowField(list, row, subItem, field);
+        SetListCell(list, row, subItem, field);
     }
     return true;
 }

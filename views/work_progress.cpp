@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "shell/app_context.h"
+#include "shell/toolbar_status.h"
 
 namespace {
 
 ProgressTiming Timing = kDefaultProgressTiming;
-constexpr int kStatusTextSize = 260;
 
 std::string StatusBarText() {
     char text[kStatusTextSize] = {};

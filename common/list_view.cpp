@@ -1,0 +1,37 @@
+#include "common/list_view.h"
+
+bool InsertListColumn(HWND list, int index, const char* title, int width) {
+    LVCOLUMNA column{};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = LVCFMT_LEFT;
+    column.cx = width;
+    column.pszText = const_cast<char*>(title);  // the list copies the title
+    column.iSubItem = index;
+    return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) != -1;
+}
+
+int AppendListRow(HWND list, const char* text, LPARAM param) {
+    LVITEMA item{};
+    item.mask = LVIF_TEXT | LVIF_PARAM;
+    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.pszText = const_cast<char*>(text);
+    item.lParam = param;
+    return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+}
+
+void SetListCell(HWND list, int row, int subItem, const char* text) {
+    LVITEMA item{};
+    item.iSubItem = subItem;
+    item.pszText = const_cast<char*>(text);  // the list copies the text
+    SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+}
+
+std::string ListCellText(HWND list, int row, int subItem) {
+    char text[256] = {};
+    LVITEMA item{};
+    item.iSubItem = subItem;
+    item.pszText = text;
+    item.cchTextMax = sizeof text;
+    SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    return text;
+}

@@ -1,0 +1,20 @@
+// Small wrappers over the list-view messages the program's lists share.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <string>
+
+// Inserts a left-aligned column; false when the list refuses it.
+bool InsertListColumn(HWND list, int index, const char* title, int width);
+
+// Appends a row with text in its first column and param as its data; the
+// row's index, or -1 when the list refuses it.
+int AppendListRow(HWND list, const char* text, LPARAM param = 0);
+
+// Sets the text of one column of a row.
+void SetListCell(HWND list, int row, int subItem, const char* text);
+
+// The text of one column of a row, cut to 255 characters; empty when there is no such row.
+std::string ListCellText(HWND list, int row, int subItem);
