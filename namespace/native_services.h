@@ -20,6 +20,7 @@ inline constexpr NTSTATUS kStatusNoMemory = static_cast<NTSTATUS>(0xC0000017);
 inline constexpr NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106);
 inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 inline constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
+inline constexpr NTSTATUS kStatusNotFound = static_cast<NTSTATUS>(0xC0000225);
 
 inline constexpr ACCESS_MASK kQueryRight = 0x1;  // DIRECTORY_QUERY, SYMBOLIC_LINK_QUERY, *_QUERY_STATE
 inline constexpr ULONG kObjCaseInsensitive = 0x40;
@@ -98,6 +99,16 @@ inline constexpr ULONG kSystemProcessInformation = 5;
 inline constexpr ULONG kSystemHandleInformation = 16;          // every system since NT 3.5
 inline constexpr ULONG kSystemExtendedHandleInformation = 64;  // full-width values, since XP
 inline constexpr ULONG kObjectNameInformation = 1;
+inline constexpr ULONG kObjectTypeInformation = 2;
+inline constexpr ULONG kObjectTypesInformation = 3;  // every type, for types whose objects cannot be opened
+
+// The record of classes 2 and 3 of NtQueryObject; in class 3 each record is
+// followed by its name's characters, and the next record by pointer alignment.
+using ObjectTypeRecord = OBJECT_TYPE_INFORMATION;
+static_assert(sizeof(void*) != 4 || sizeof(ObjectTypeRecord) == 96);
+static_assert(sizeof(void*) != 8 || sizeof(ObjectTypeRecord) == 104);
+static_assert(offsetof(ObjectTypeRecord, GenericMapping) == sizeof(UNICODE_STRING) + 13 * sizeof(ULONG));
+static_assert(offsetof(ObjectTypeRecord, PoolType) == offsetof(ObjectTypeRecord, ValidAccessMask) + 8);
 
 // One handle of class 64. objectAddress is the object's kernel address, or 0
 // where the platform does not give it to the caller.
