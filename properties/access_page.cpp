@@ -128,7 +128,8 @@ std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
         named |= standard.mask;
         lines.push_back({standard.name, standard.mask, StateOf(standard.mask, picture)});
     }
-    if (const ACCESS_MASK rest = picture.access.granted & ~named) lines.push_back({"Rights without a name here", rest, kGranted});
+    if (const ACCESS_MASK rest = picture.access.granted & ~named)
+        lines.push_back({"Rights without a name here", rest, kGranted});
     return lines;
 }
 
@@ -162,9 +163,10 @@ std::string DescribeCheck(const AccessPicture& picture) {
     std::string line;
     if (const ACCESS_MASK more = opened & ~checked)
         line = "Privileges or ownership grant more than the DACL: " + DescribeAccess(more, row) +
-               "; the DACL grants " + Hex(checked) + ". ";
+               "; the access check against the DACL gives " + Hex(checked) + ". ";
     if (const ACCESS_MASK more = checked & ~opened)
-        line += "The DACL grants more than the open was given: " + DescribeAccess(more, row) + ".";
+        line += "The access check against the DACL gives more than the open was granted: " +
+                DescribeAccess(more, row) + ".";
     while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
 }

@@ -1,5 +1,7 @@
 #include "support/test_namespace.h"
 
+#include <sddl.h>
+
 #include <atomic>
 
 namespace {
@@ -174,4 +176,14 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
     OBJECT_BASIC_INFORMATION basic{};
     if (NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr) != kStatusSuccess) return 0;
     return basic.GrantedAccess;
+}
+
+std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ULONG size = 0;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, &size)) return {};
+    const BYTE* bytes = static_cast<const BYTE*>(descriptor);
+    std::vector<BYTE> copy(bytes, bytes + size);
+    LocalFree(descriptor);
+    return copy;
 }

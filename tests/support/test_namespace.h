@@ -72,3 +72,7 @@ private:
 
 // The access granted to a handle, from its basic information.
 ACCESS_MASK GrantedAccess(HANDLE handle);
+
+// A self-relative descriptor from its text form, made by the platform's
+// converter; empty when the converter refuses the text.
+std::vector<BYTE> DescriptorFromSddl(const char* sddl);
