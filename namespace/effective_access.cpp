@@ -56,11 +56,14 @@ DescriptorCheck CheckDescriptorAccess(const BYTE* descriptor, const GENERIC_MAPP
     PSID owner = nullptr;
     PSID group = nullptr;
     PACL dacl = nullptr;
+    PACL sacl = nullptr;
     BOOL present = FALSE;
+    BOOL saclPresent = FALSE;
     BOOL defaulted = FALSE;
     if (!IsValidSecurityDescriptor(given) || !GetSecurityDescriptorOwner(given, &owner, &defaulted) ||
         !GetSecurityDescriptorGroup(given, &group, &defaulted) ||
-        !GetSecurityDescriptorDacl(given, &present, &dacl, &defaulted)) {
+        !GetSecurityDescriptorDacl(given, &present, &dacl, &defaulted) ||
+        !GetSecurityDescriptorSacl(given, &saclPresent, &sacl, &defaulted)) {
         check.error = ERROR_INVALID_SECURITY_DESCR;
         return check;
     }
@@ -72,6 +75,7 @@ DescriptorCheck CheckDescriptorAccess(const BYTE* descriptor, const GENERIC_MAPP
         SetSecurityDescriptorOwner(&completed, owner != nullptr ? owner : &nobody, FALSE);
         SetSecurityDescriptorGroup(&completed, group != nullptr ? group : &nobody, FALSE);
         SetSecurityDescriptorDacl(&completed, present, dacl, FALSE);
+        SetSecurityDescriptorSacl(&completed, saclPresent, sacl, FALSE);  // a mandatory label counts too
         checked = &completed;
     }
     const UniqueWin32Handle token = OwnImpersonationToken();

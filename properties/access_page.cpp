@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <iterator>
 
 #include "common/clipboard.h"
 #include "common/list_view.h"
@@ -31,11 +30,7 @@ struct AccessPageState {
 };
 AccessPageState AccessPage = {};
 
-struct ColumnDescription {
-    const char* title;
-    int width;  // dialog units
-};
-constexpr ColumnDescription kColumns[] = {
+constexpr DialogListColumn kColumns[] = {
     {"Right", 130},
     {"Mask", 50},
     {"This account", 60},
@@ -163,11 +158,11 @@ std::string DescribeCheck(const AccessPicture& picture) {
     std::string line;
     if (const ACCESS_MASK more = opened & ~checked)
         line = "Privileges or ownership grant more than the DACL: " + DescribeAccess(more, row) +
-               "; the access check against the DACL gives " + Hex(checked) + ". ";
+               "; the access check against the DACL gives " + Hex(checked) + ".";
     if (const ACCESS_MASK more = checked & ~opened)
-        line += "The access check against the DACL gives more than the open was granted: " +
+        line += std::string(line.empty() ? "" : " ") +
+                "The access check against the DACL gives more than the open was granted: " +
                 DescribeAccess(more, row) + ".";
-    while (!line.empty() && line.back() == ' ') line.pop_back();
     return line;
 }
 
@@ -186,18 +181,9 @@ void DescribeDescriptor(const AccessPicture& picture, AccessPageTexts& texts) {
     if (texts.sddl.empty())
         texts.sddlLabel = "The security descriptor has no owner, group, DACL or SACL.";
     else if (picture.saclRead)
-        texts.sddlLabel = "The security descriptor as SDDL, with owner, group, DACL and SACL:";
+        texts.sddlLabel = "The security descriptor as SDDL:";
     else
         texts.sddlLabel = "The security descriptor as SDDL, without the SACL, which cannot be read:";
-}
-
-void InsertColumns(HWND page) {
-    HWND list = GetDlgItem(page, IDC_ACCESS_RIGHTS);
-    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-        RECT width = {0, 0, kColumns[i].width, 0};
-        MapDialogRect(page, &width);
-        InsertListColumn(list, static_cast<int>(i), kColumns[i].title, width.right);
-    }
 }
 
 // Reads the object's access and descriptor and shows them.
@@ -228,7 +214,7 @@ BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
     std::snprintf(AccessPage.path, sizeof AccessPage.path, "%s", path != nullptr ? path : "");
     AccessPage.read = false;
     AccessPage.sddl.clear();
-    InsertColumns(page);
+    InsertDialogListColumns(page, GetDlgItem(page, IDC_ACCESS_RIGHTS), kColumns);
     // A descriptor's text can outgrow the edit box's default limit.
     SendDlgItemMessageA(page, IDC_ACCESS_SDDL, EM_LIMITTEXT, 0, 0);
     return TRUE;

@@ -25,7 +25,7 @@ constexpr SECURITY_INFORMATION kPermissionParts =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 constexpr SECURITY_INFORMATION kAllParts = kPermissionParts | SACL_SECURITY_INFORMATION;
 constexpr char kSame[] = "An access check of this account's token against the DACL grants the same.";
-constexpr char kWithSacl[] = "The security descriptor as SDDL, with owner, group, DACL and SACL:";
+constexpr char kWithSacl[] = "The security descriptor as SDDL:";
 constexpr char kUnreadable[] = "The security descriptor cannot be read.";
 
 // What the page showed.
