@@ -232,6 +232,37 @@ const AceTypeName* FindAceType(BYTE type) {
     return nullptr;
 }
 
+// The letters for a mask: one combination the format names, or the letters
+// of its single rights where every bit has one, or hex ("0x1f0003"). A
+// mandatory label's mask has letters of its own.
+std::string SddlRights(ACCESS_MASK mask, bool labelAce) {
+    std::string text;
+    if (mask == 0) return text;
+    if (labelAce) {
+        if ((mask & ~0x7u) != 0) {
+            AppendHex(text, mask);
+            return text;
+        }
+        for (int bit = 0; bit < 3; ++bit) {
+            if (mask & (1u << bit)) text += kLabelLetters[bit];
+        }
+        return text;
+    }
+    for (const NamedMask& exact : kExactRights) {
+        if (mask == exact.mask) return exact.letters;
+    }
+    for (int bit = 0; bit < 32; ++bit) {
+        if ((mask & (1u << bit)) != 0 && kRightLetters[bit] == nullptr) {
+            AppendHex(text, mask);
+            return text;
+        }
+    }
+    for (int bit = 0; bit < 32; ++bit) {
+        if (mask & (1u << bit)) text += kRightLetters[bit];
+    }
+    return text;
+}
+
 // One ACE of ace.size() bytes: "(type;flags;rights;object;inherited object;sid)".
 bool AppendAce(Bytes ace, std::string& text) {
     BYTE type = 0;
@@ -302,34 +333,6 @@ bool AppendAcl(Bytes descriptor, WORD control, bool sacl, std::string& text) {
 }
 
 }  // namespace
-
-std::string SddlRights(ACCESS_MASK mask, bool labelAce) {
-    std::string text;
-    if (mask == 0) return text;
-    if (labelAce) {
-        if ((mask & ~0x7u) != 0) {
-            AppendHex(text, mask);
-            return text;
-        }
-        for (int bit = 0; bit < 3; ++bit) {
-            if (mask & (1u << bit)) text += kLabelLetters[bit];
-        }
-        return text;
-    }
-    for (const NamedMask& exact : kExactRights) {
-        if (mask == exact.mask) return exact.letters;
-    }
-    for (int bit = 0; bit < 32; ++bit) {
-        if ((mask & (1u << bit)) != 0 && kRightLetters[bit] == nullptr) {
-            AppendHex(text, mask);
-            return text;
-        }
-    }
-    for (int bit = 0; bit < 32; ++bit) {
-        if (mask & (1u << bit)) text += kRightLetters[bit];
-    }
-    return text;
-}
 
 bool WriteSddl(const BYTE* descriptor, std::size_t size, SECURITY_INFORMATION parts, std::string& text) {
     const Bytes bytes(descriptor, size);

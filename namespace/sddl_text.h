@@ -12,8 +12,3 @@
 // False, with text unchanged, when the descriptor is malformed: nothing is
 // read outside its size bytes.
 bool WriteSddl(const BYTE* descriptor, std::size_t size, SECURITY_INFORMATION parts, std::string& text);
-
-// The SDDL letters for a mask: one combination the format names, or the
-// letters of its single rights where every bit has one, or hex ("0x1f0003").
-// A mandatory label's mask has letters of its own.
-std::string SddlRights(ACCESS_MASK mask, bool labelAce);

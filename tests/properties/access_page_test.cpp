@@ -6,7 +6,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <sddl.h>
 
 #include <algorithm>
 #include <map>
@@ -35,31 +34,14 @@ struct AccessView {
     bool copyEnabled = false;
 };
 
-std::string EditText(HWND edit) {
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(edit)) + 1, '\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextA(edit, text.data(), static_cast<int>(text.size()))));
-    return text;
-}
-
 AccessView ReadAccessPage(HWND page) {
     AccessView view{WindowText(page, IDC_ACCESS_SUMMARY), WindowText(page, IDC_ACCESS_CHECK),
-                    WindowText(page, IDC_ACCESS_SDDL_LABEL), EditText(GetDlgItem(page, IDC_ACCESS_SDDL)), {},
+                    WindowText(page, IDC_ACCESS_SDDL_LABEL), WindowText(page, IDC_ACCESS_SDDL), {},
                     IsWindowEnabled(GetDlgItem(page, IDC_ACCESS_COPY)) != FALSE};
     HWND list = GetDlgItem(page, IDC_ACCESS_RIGHTS);
     const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < rows; ++row) view.states[ListCellText(list, row, 0)] = ListCellText(list, row, 2);
     return view;
-}
-
-std::string PlatformSddl(std::vector<BYTE> descriptor) {
-    char* text = nullptr;
-    if (descriptor.empty() ||
-        !ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor.data(), SDDL_REVISION_1, kAllParts, &text,
-                                                              nullptr))
-        return "(no text)";
-    std::string copy = text;
-    LocalFree(text);
-    return copy;
 }
 
 std::string AccountSid() {
@@ -70,24 +52,6 @@ std::string AccountSid() {
     const BOOL read = GetTokenInformation(token, TokenUser, user, sizeof user, &size);
     CloseHandle(token);
     return read ? SidString(reinterpret_cast<TOKEN_USER*>(user)->User.Sid) : std::string();
-}
-
-// Owner and group SYSTEM and a null DACL, which grants everyone everything.
-std::vector<BYTE> NullDaclDescriptor() {
-    std::vector<BYTE> system = DescriptorFromSddl("O:SYG:SY");
-    SECURITY_DESCRIPTOR absolute{};
-    InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
-    PSID owner = nullptr;
-    BOOL defaulted = FALSE;
-    GetSecurityDescriptorOwner(system.data(), &owner, &defaulted);
-    SetSecurityDescriptorOwner(&absolute, owner, FALSE);
-    SetSecurityDescriptorGroup(&absolute, owner, FALSE);
-    SetSecurityDescriptorDacl(&absolute, TRUE, nullptr, FALSE);
-    std::vector<BYTE> bytes(256);
-    DWORD size = static_cast<DWORD>(bytes.size());
-    MakeSelfRelativeSD(&absolute, bytes.data(), &size);
-    bytes.resize(size);
-    return bytes;
 }
 
 class AccessPageTest : public ::testing::Test {
@@ -126,7 +90,7 @@ TEST_F(AccessPageTest, RefreshShowsEachDescriptorsGrant) {
          "Refused: the object grants this account no right.",
          {{"Synchronize", "not granted"}, {"Delete", "not granted"}},
          "", ""},
-        {NullDaclDescriptor(),
+        {DescriptorWithNullDacl("O:SYG:SY"),  // grants everyone everything
          "Granted to this account: 0x001F0003",
          {{"Change Permissions", "granted"}, {"Modify State", "granted"}, {"Write", "granted"}},
          kSame, "O:SYG:SYD:NO_ACCESS_CONTROL"},  // Windows' converter's text; Wine's leaves NO_ACCESS_CONTROL out
@@ -154,7 +118,10 @@ TEST_F(AccessPageTest, RefreshShowsEachDescriptorsGrant) {
         // Copy puts the last step's text on the clipboard.
         PressButton(page, IDC_ACCESS_COPY);
         if (OpenClipboard(nullptr)) {
-            if (HANDLE data = GetClipboardData(CF_TEXT)) copied = static_cast<const char*>(GlobalLock(data));
+            if (HANDLE data = GetClipboardData(CF_TEXT)) {
+                copied = static_cast<const char*>(GlobalLock(data));
+                GlobalUnlock(data);
+            }
             CloseClipboard();
         }
     });

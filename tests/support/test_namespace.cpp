@@ -187,3 +187,31 @@ std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
     LocalFree(descriptor);
     return copy;
 }
+
+std::vector<BYTE> DescriptorWithNullDacl(const char* ownerAndGroup) {
+    std::vector<BYTE> source = DescriptorFromSddl(ownerAndGroup);
+    SECURITY_DESCRIPTOR absolute{};
+    InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+    PSID sid = nullptr;
+    BOOL defaulted = FALSE;
+    if (GetSecurityDescriptorOwner(source.data(), &sid, &defaulted)) SetSecurityDescriptorOwner(&absolute, sid, FALSE);
+    if (GetSecurityDescriptorGroup(source.data(), &sid, &defaulted)) SetSecurityDescriptorGroup(&absolute, sid, FALSE);
+    SetSecurityDescriptorDacl(&absolute, TRUE, nullptr, FALSE);
+    std::vector<BYTE> bytes(256);
+    DWORD size = static_cast<DWORD>(bytes.size());
+    if (!MakeSelfRelativeSD(&absolute, bytes.data(), &size)) return {};
+    bytes.resize(size);
+    return bytes;
+}
+
+std::string PlatformSddl(std::vector<BYTE> descriptor) {
+    constexpr SECURITY_INFORMATION kAllParts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                               DACL_SECURITY_INFORMATION | SACL_SECURITY_INFORMATION;
+    char* text = nullptr;
+    if (descriptor.empty() || !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                  descriptor.data(), SDDL_REVISION_1, kAllParts, &text, nullptr))
+        return "(the platform's converter wrote nothing)";
+    std::string copy = text;
+    LocalFree(text);
+    return copy;
+}
