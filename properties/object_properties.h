@@ -1,4 +1,4 @@
-// The modal "Object Properties" sheet with its Details, Security and Handles pages.
+// The modal "Object Properties" sheet with its Details, Security, Handles and Access pages.
 #pragma once
 
 #include <windows.h>

@@ -102,17 +102,32 @@ HWND ShowPage(HWND sheet, int index) {
     return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0));
 }
 
-void PressButton(HWND dialog, int id) {
-    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+std::vector<std::string> PageTitles(HWND sheet) {
+    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
+    std::vector<std::string> titles;
+    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        char title[64] = {};
+        TCITEMA item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = title;
+        item.cchTextMax = sizeof title;
+        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
+        titles.push_back(title);
+    }
+    return titles;
 }
 
-std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ULONG size = 0;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, &size)) return {};
-    std::unique_ptr<void, LocalBlock> owner(descriptor);
-    const BYTE* bytes = static_cast<const BYTE*>(descriptor);
-    return std::vector<BYTE>(bytes, bytes + size);
+HWND ShowPageTitled(HWND sheet, const char* title) {
+    const std::vector<std::string> titles = PageTitles(sheet);
+    for (std::size_t i = 0; i < titles.size(); ++i) {
+        if (titles[i] == title) return ShowPage(sheet, static_cast<int>(i));
+    }
+    return nullptr;
+}
+
+void PressButton(HWND dialog, int id) {
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
 std::string SidString(PSID sid) {

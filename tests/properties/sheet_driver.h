@@ -33,11 +33,12 @@ std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught);
 
 // Brings a page to the front (creating it) and returns its window.
 HWND ShowPage(HWND sheet, int index);
+// The titles of the sheet's tabs, in order.
+std::vector<std::string> PageTitles(HWND sheet);
+// Brings the page with this tab title to the front; null when there is none.
+HWND ShowPageTitled(HWND sheet, const char* title);
 // Sends a button's click to its dialog, as the button would.
 void PressButton(HWND dialog, int id);
-
-// A self-relative descriptor from its text form.
-std::vector<BYTE> DescriptorFromSddl(const char* sddl);
 
 struct AceView {
     BYTE type;
