@@ -10,6 +10,7 @@
 #include "common/enabled_privilege.h"
 #include "namespace/holder_search.h"
 #include "support/query_gate.h"
+#include "support/sheet_pages.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -137,7 +138,7 @@ TEST_F(SlowQueryTest, SlowAnswerCountsAndThePrivilegeIsTheSearchsAlone) {
     gate.HoldAccess(kGatedAccess);
     HolderSearch search;
     std::thread searching([&] { search = FindObjectHolders(path_.c_str()); });
-    while (gate.Waiting() == 0) Sleep(1);
+    EXPECT_TRUE(PumpUntil([&gate] { return gate.Waiting() == 1; }));
     Sleep(10 * kNeverGivenUp.detachAfterMs);
     const PrivilegeState during = ProcessState(kDebugPrivilege);
     gate.Open();
