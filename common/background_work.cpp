@@ -7,9 +7,6 @@ std::atomic<ULONG> LastGeneration{0};
 std::atomic<long> Workers{0};
 std::atomic<long> Strays{0};
 
-// A worker's stack: its procedures keep their buffers small.
-constexpr SIZE_T kWorkerStackSize = 256u << 10;
-
 }  // namespace
 
 bool BackgroundWork::Start(HWND window, UINT message, Procedure procedure, void* context) {
@@ -27,7 +24,7 @@ bool BackgroundWork::Start(HWND window, UINT message, Procedure procedure, void*
     generation_ = generation;
     ++Workers;
     DWORD id = 0;
-    thread_.reset(CreateThread(nullptr, kWorkerStackSize, Run, this, 0, &id));
+    thread_.reset(CreateThread(nullptr, 0, Run, this, 0, &id));
     if (thread_) return true;
     --Workers;
     generation_ = 0;

@@ -13,8 +13,6 @@ namespace {
 
 // How often the watching thread looks at its runners and reports progress.
 constexpr DWORD kWatchEveryMs = 50;
-// A runner's stack: its buffers are a name record and a few handles.
-constexpr SIZE_T kRunnerStackSize = 64u << 10;
 
 std::atomic<long> CandidateThreads{0};
 
@@ -280,7 +278,7 @@ bool HolderSearchRun::StartRunner() {
     AddRef();  // the runner's
     ++CandidateThreads;
     DWORD id = 0;
-    started->thread.reset(CreateThread(nullptr, kRunnerStackSize, RunCandidates, started, 0, &id));
+    started->thread.reset(CreateThread(nullptr, 0, RunCandidates, started, 0, &id));
     if (started->thread) return true;
     --CandidateThreads;
     Lock lock(*this);

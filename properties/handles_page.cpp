@@ -251,7 +251,7 @@ void OnHoldersFound(HWND page, WPARAM generation) {
     }
     FitAccessColumn(list);
     ShowTexts(page, DescribeHolders(finished, HandlesPage.path));
-    HandlesPage.work.Stop();  // its procedure has returned: this only waits for the thread's end
+    HandlesPage.work.Stop();  // the search is over: this waits only for its thread's last steps
 }
 
 // Keeps the path and makes the columns; the search waits for the page to
