@@ -25,7 +25,11 @@ bool BackgroundWork::Start(HWND window, UINT message, Procedure procedure, void*
     ++Workers;
     DWORD id = 0;
     thread_.reset(CreateThread(nullptr, 0, Run, this, 0, &id));
-    if (thread_) return true;
+    if (thread_) {
+        // On a busy machine the window's thread goes first.
+        SetThreadPriority(thread_.get(), THREAD_PRIORITY_BELOW_NORMAL);
+        return true;
+    }
     --Workers;
     generation_ = 0;
     stop_.reset();

@@ -279,7 +279,11 @@ bool HolderSearchRun::StartRunner() {
     ++CandidateThreads;
     DWORD id = 0;
     started->thread.reset(CreateThread(nullptr, 0, RunCandidates, started, 0, &id));
-    if (started->thread) return true;
+    if (started->thread) {
+        // As the search's own thread: the window's thread goes first.
+        SetThreadPriority(started->thread.get(), GetThreadPriority(GetCurrentThread()));
+        return true;
+    }
     --CandidateThreads;
     Lock lock(*this);
     started->state = Runner::State::Ended;
