@@ -1,5 +1,7 @@
 #include "common/list_view.h"
 
+#include <windowsx.h>
+
 bool InsertListColumn(HWND list, int index, const char* title, int width) {
     LVCOLUMNA column{};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
@@ -38,4 +40,18 @@ std::string ListCellText(HWND list, int row, int subItem) {
     item.cchTextMax = sizeof text;
     SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
     return text;
+}
+
+POINT PointOfMessagePos(DWORD position) {
+    // Signed: left of or above the primary monitor, coordinates are negative.
+    return {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
+}
+
+int ListRowAtMessagePos(HWND list) {
+    POINT point = PointOfMessagePos(GetMessagePos());
+    if (!ScreenToClient(list, &point)) return kNoMessagePosition;
+    LVHITTESTINFO hit{};
+    hit.pt = point;
+    SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
+    return (hit.flags & LVHT_ONITEM) != 0 && hit.iItem >= 0 ? hit.iItem : -1;
 }

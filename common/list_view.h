@@ -20,3 +20,12 @@ void SetListCell(HWND list, int row, int subItem, const char* text);
 
 // The text of one column of a row, cut to 255 characters; empty when there is no such row.
 std::string ListCellText(HWND list, int row, int subItem);
+
+// The screen point of a GetMessagePos value.
+POINT PointOfMessagePos(DWORD position);
+
+// The row under the position of the message being handled, read by
+// hit-testing: -1 when it is on no row, kNoMessagePosition when the position
+// cannot be taken into the list's coordinates.
+inline constexpr int kNoMessagePosition = -2;
+int ListRowAtMessagePos(HWND list);

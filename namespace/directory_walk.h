@@ -29,6 +29,8 @@ public:
     // The entry's name: exactly, or its visible form when ANSI cannot carry it.
     const char* Name() const { return name_.c_str(); }
     bool NameIsExact() const { return nameIsExact_; }
+    // The entry's name as the directory holds it, in UTF-16.
+    const UNICODE_STRING& WideName() const { return reinterpret_cast<const DirectoryEntry*>(buffer_.data())->name; }
     const char* TypeName() const { return typeName_.c_str(); }
     // Opens the current entry by its own UTF-16 name, relative to the directory,
     // as OpenObjectByType would open its path.

@@ -3,14 +3,8 @@
 #include <windows.h>
 
 #include "namespace/directory_walk.h"
+#include "namespace/name_lookup.h"
 #include "namespace/object_opener.h"
-
-namespace {
-
-// Case-insensitive equality of two paths, as the object manager compares names.
-bool SamePath(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
-
-}  // namespace
 
 LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
     HANDLE handle = nullptr;
@@ -39,8 +33,13 @@ LinkChain FollowLinkChain(const std::string& path) {
             return chain;
         }
         bool seen = false;
-        for (const std::string& passed : chain.paths) seen = seen || SamePath(passed, target);
+        for (const std::string& passed : chain.paths) seen = seen || SameNameIgnoringCase(passed, target);
         chain.paths.push_back(target);
+        // The namespace resolves a relative target, or one with an empty name, to nothing.
+        if (!IsWellFormedPath(target)) {
+            chain.end = LinkChain::End::Nothing;
+            return chain;
+        }
         if (seen) {
             chain.end = LinkChain::End::Loop;
             return chain;

@@ -35,8 +35,10 @@ INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
+            // A resolution may fill the tree; a box that fill shows must not start another.
+            if (IsFillRunning()) return TRUE;
             GetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
-            GoToResolved = ResolvePath(GoToText);
+            GoToResolved = ResolveTypedPath(GoToText);
             if (!GoToResolved.found) {
                 ShowGoToProblem(dialog, GoToResolved.problem);
                 return TRUE;

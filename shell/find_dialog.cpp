@@ -14,8 +14,13 @@
 
 namespace {
 
-constexpr UINT WM_FIND_CONTINUE = WM_APP + 1;  // the next turn of a running search
-constexpr long kEntriesPerTurn = 200;
+// The next turn of a running search comes by a zero-delay timer, whose
+// message the loop takes only when no input, painting or posted message
+// waits: a posted turn would be taken ahead of the user's input.
+constexpr UINT_PTR kTurnTimer = 1;
+// A turn reads in slices for at most this long, and ends early when input waits.
+constexpr long kEntriesPerSlice = 25;
+constexpr DWORD kTurnMilliseconds = 40;
 constexpr int kTextSize = 256;
 constexpr std::size_t kNamedUnsearched = 5;
 
@@ -80,18 +85,27 @@ void Finish(HWND dialog, bool stopped) {
     NextResult = 0;
 }
 
-// One turn: a few hundred entries, then the box's loop runs before the next.
+// The user's input, or a message posted to the thread, waits.
+bool InputWaits() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 0; }
+
+// One turn: up to kFindEntriesPerTurn entries, then the box's loop runs before the next.
 void Continue(HWND dialog) {
+    KillTimer(dialog, kTurnTimer);
     if (!Session->running) return;
     const std::size_t before = Session->results.size();
-    const bool more = Session->search.Step(kEntriesPerTurn, Session->results);
+    const DWORD started = GetTickCount();
+    bool more = true;
+    for (long read = 0; more && read < kFindEntriesPerTurn; read += kEntriesPerSlice) {
+        more = Session->search.Step(kEntriesPerSlice, Session->results);
+        if (InputWaits() || GetTickCount() - started >= kTurnMilliseconds) break;
+    }
     AddResultRows(dialog, before);
     if (!more) {
         Finish(dialog, false);
         return;
     }
     ShowCount(dialog, "Searching: ");
-    PostMessageA(dialog, WM_FIND_CONTINUE, 0, 0);
+    SetTimer(dialog, kTurnTimer, 0, nullptr);
 }
 
 void StartSearch(HWND dialog) {
@@ -167,9 +181,11 @@ void OnCommand(HWND dialog, int id, HWND, UINT) {
     }
 }
 
+// The row double-clicked is the one under the pointer: older common controls
+// send a bare header with no row in it.
 LRESULT OnNotify(HWND dialog, const NMHDR* header) {
     if (header->idFrom == IDC_FIND_RESULTS && header->code == static_cast<UINT>(NM_DBLCLK))
-        Choose(dialog, reinterpret_cast<const NMITEMACTIVATE*>(header)->iItem);
+        Choose(dialog, ListRowAtMessagePos(Results(dialog)));
     return 0;
 }
 
@@ -179,7 +195,8 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         HANDLE_MSG(dialog, WM_COMMAND, OnCommand);
     case WM_NOTIFY:
         return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
-    case WM_FIND_CONTINUE:
+    case WM_TIMER:
+        if (wParam != kTurnTimer) return FALSE;
         Continue(dialog);
         return TRUE;
     default:

@@ -1,12 +1,16 @@
 // The Find box: objects whose names hold a text, from the shown directory
 // down or in the whole namespace. Results show while the search runs; the
-// search reads a few hundred entries per turn of the box's message loop, so
-// the box answers its Stop button and Esc at any time.
+// search reads a slice of entries per turn of the box's message loop, and
+// the loop serves input and painting before each next turn, so the box
+// answers its Stop button and Esc at any time.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+// The most entries one turn of a search reads before the box's loop runs again.
+inline constexpr long kFindEntriesPerTurn = 1000;
 
 // Runs the box, owned (and so disabling) owner. True, with chosen set, when
 // the user chose a result to go to.

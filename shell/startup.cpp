@@ -51,7 +51,7 @@ int CreateMainWindow(HINSTANCE instance, int showCommand, const char* startPath)
     AppContext.mainWindow = window;
     if (window == nullptr) return 0;
     // A path given at start is shown first; one that leads nowhere says so and the root stays.
-    if (startPath != nullptr && startPath[0] != '\0') GoToPath(startPath, nullptr);
+    if (startPath != nullptr && startPath[0] != '\0') GoToTypedPath(startPath, nullptr);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return 1;

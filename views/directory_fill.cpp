@@ -42,11 +42,14 @@ bool AddToList(void* list, int position, const char* typeName, char* rowText, ch
 bool IsFillRunning() { return FillDepth > 0; }
 
 void ShowFillFailure(const char* text) {
-    // The box has no owner, as the failure boxes of the panes have none; the
-    // main window is disabled meanwhile, so that no click reaches a fill
-    // that is still running under the box.
+    // The box is owned by the thread's active window (the main window, or a
+    // box of the program's over it such as Go To), which it disables while
+    // it is up; the main window is disabled as well. So no click reaches a
+    // fill that is still running under the box, and the activation returns
+    // to the program when the box goes.
+    HWND owner = GetActiveWindow();
     DisabledWindow main(AppContext.mainWindow);
-    MessageBoxA(nullptr, text, nullptr, MB_OK);
+    MessageBoxA(owner, text, nullptr, MB_OK);
 }
 
 void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path) {

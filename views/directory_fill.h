@@ -16,8 +16,9 @@ void FillObjectList(HWND list, const char* path);
 // loop; nothing that deletes or adds rows or items may start from it.
 bool IsFillRunning();
 
-// Reports a refused row or item in the panes' failure style (no owner, the
-// system's caption), with the main window disabled while the box is up.
+// Reports a refused row or item in the panes' failure style (the system's
+// caption, OK alone), owned by the active window, with the main window
+// disabled while the box is up.
 void ShowFillFailure(const char* text);
 
 // The record the list's rows were last sorted with (their directory tests,

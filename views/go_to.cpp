@@ -7,7 +7,8 @@
 #include "common/path_block.h"
 #include "namespace/directory_walk.h"
 #include "namespace/link_chain.h"
-#include "namespace/object_opener.h"
+#include "namespace/name_lookup.h"
+#include "namespace/object_order.h"
 #include "shell/app_context.h"
 #include "shell/toolbar_status.h"
 #include "views/directory_fill.h"
@@ -17,51 +18,28 @@
 
 namespace {
 
-std::vector<std::string> SplitPath(const std::string& path) {
-    std::vector<std::string> components;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string::npos) end = path.size();
-        if (end > start) components.push_back(path.substr(start, end - start));
-        start = end + 1;
-    }
-    return components;
+// The directory of the session's own device names.
+constexpr char kSessionDevicesName[] = "??";
+constexpr char kSessionDevicesPath[] = "\\??";
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+// Why a path the namespace cannot resolve names nothing.
+std::string WhyNothing(const std::string& path) {
+    if (path.empty() || path[0] != '\\')
+        return Quoted(path) + " does not begin with \"\\\": the namespace resolves it to nothing.";
+    return Quoted(path) + " has an empty name in it (\"\\\\\", or a \"\\\" at its end): the namespace resolves it to nothing.";
 }
 
-std::string Trimmed(const std::string& text) {
-    const std::size_t first = text.find_first_not_of(" \t\"");
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(" \t\"") - first + 1);
-}
-
-// The child of parent whose text is name without regard to case; exact gets its text.
-HTREEITEM FindChildItem(HWND tree, HTREEITEM parent, const std::string& name, std::string& exact) {
+// The child item of parent whose text is exactly name, as the directory spells it.
+HTREEITEM FindChildItem(HWND tree, HTREEITEM parent, const std::string& name) {
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
     for (; item != nullptr;
          item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
         char text[kObjectPathBlockSize];
-        if (ReadTreeItemText(tree, item, text) && lstrcmpiA(text, name.c_str()) == 0) {
-            exact = text;
-            return item;
-        }
+        if (ReadTreeItemText(tree, item, text) && name == text) return item;
     }
     return nullptr;
-}
-
-enum class Lookup { Found, Missing, Unopenable };
-
-// The entry of directory named name without regard to case, as the directory spells it.
-Lookup FindEntry(const std::string& directory, const std::string& name, std::string& exact, std::string& typeName) {
-    DirectoryReader reader;
-    if (!reader.Open(directory.c_str())) return Lookup::Unopenable;
-    while (reader.Next()) {
-        if (!reader.NameIsExact() || lstrcmpiA(reader.Name(), name.c_str()) != 0) continue;
-        exact = reader.Name();
-        typeName = reader.TypeName();
-        return Lookup::Found;
-    }
-    return Lookup::Missing;
 }
 
 // A directory made after the tree was built goes into the tree with its subtree.
@@ -81,12 +59,13 @@ HTREEITEM AddDirectoryToTree(HTREEITEM parentItem, const std::string& parentPath
     return item;
 }
 
-// The row whose path is path, or -1.
+// The row whose path is path, or -1. A row holding only the visible form of
+// a name addresses nothing, whatever its text.
 int FindRowOfPath(const std::string& path) {
     const int count = static_cast<int>(SendMessageA(AppContext.objectList, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         const char* rowPath = ObjectRowPath(AppContext.objectList, row);
-        if (rowPath != nullptr && path == rowPath) return row;
+        if (rowPath != nullptr && IsPathAddressable(rowPath) && path == rowPath) return row;
     }
     return -1;
 }
@@ -105,59 +84,84 @@ void SelectRow(int row) {
     SetFocus(list);
 }
 
-}  // namespace
+// The entry name is in directory, looked up as the namespace looks it up;
+// problem says why not where it is missing.
+bool FindNamedEntry(const std::string& directory, const std::string& name, FoundEntry& entry, std::string& problem) {
+    // Later systems give each session a "\??" of its own, which the root
+    // does not list: it is followed wherever it opens.
+    if (directory == RootPath && name == kSessionDevicesName) {
+        if (IsOpenableDirectory(kSessionDevicesPath)) {
+            entry = {kSessionDevicesName, "Directory"};
+            return true;
+        }
+        problem = "\\?? (this session's own device names) cannot be opened.";
+        return false;
+    }
+    switch (LookupEntry(directory, name, entry)) {
+    case EntryLookup::Found:
+        return true;
+    case EntryLookup::Unopenable:
+        problem = directory + " exists, but cannot be opened to look for " + Quoted(name) + ".";
+        return false;
+    case EntryLookup::Missing:
+        break;
+    }
+    problem = directory + " exists, but holds nothing named " + Quoted(name) + ".";
+    return false;
+}
 
-PathTarget ResolvePath(const std::string& typed) {
-    PathTarget result;
-    std::string path = Trimmed(typed);
-    if (path.empty()) {
+// Typed text taken as it stands; a relative path starts at the shown directory.
+PathTarget ResolveTypedText(const std::string& text) {
+    if (text.empty()) {
+        PathTarget result;
         result.problem = "Type the path of a directory or an object, such as \\BaseNamedObjects.";
         return result;
     }
-    if (path[0] != '\\') path = ChildPathOf(CurrentDirectory, path);
+    return ResolvePath(text[0] == '\\' ? text : ChildPathOf(CurrentDirectory, text));
+}
 
+}  // namespace
+
+PathTarget ResolvePath(const std::string& path) {
+    PathTarget result;
+    if (!IsWellFormedPath(path)) {
+        result.problem = WhyNothing(path);
+        return result;
+    }
     HWND tree = AppContext.namespaceTree;
     const auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    std::vector<std::string> pending = SplitPath(path);
+    std::vector<std::string> pending = PathNames(path);
     HTREEITEM item = root;
-    std::string directory = "\\";
+    std::string directory = RootPath;
     int linksFollowed = 0;
     for (std::size_t i = 0; i < pending.size(); ++i) {
-        const std::string component = pending[i];
-        std::string exact;
-        if (HTREEITEM child = FindChildItem(tree, item, component, exact)) {
-            item = child;
-            directory = ChildPathOf(directory, exact);
-            continue;
-        }
-        std::string typeName;
-        const Lookup lookup = FindEntry(directory, component, exact, typeName);
-        if (lookup != Lookup::Found) {
-            result.problem = lookup == Lookup::Missing
-                                 ? directory + " exists, but holds nothing named \"" + component + "\"."
-                                 : directory + " exists, but cannot be opened to look for \"" + component + "\".";
+        FoundEntry entry;
+        if (!FindNamedEntry(directory, pending[i], entry, result.problem)) return result;
+        const std::string found = ChildPathOf(directory, entry.name);
+        if (found.size() > kMaxObjectPathLength) {
+            result.problem = found + " exists, but its path is too long to show.";
             return result;
         }
-        const std::string found = ChildPathOf(directory, exact);
-        if (typeName == "Directory") {
-            HTREEITEM added = AddDirectoryToTree(item, directory, exact);
-            if (added == nullptr) {
-                result.problem = found + " exists, but its path is too long to show.";
+        if (entry.typeName == "Directory") {
+            HTREEITEM child = FindChildItem(tree, item, entry.name);
+            if (child == nullptr) child = AddDirectoryToTree(item, directory, entry.name);
+            if (child == nullptr) {
+                result.problem = found + " exists, but cannot be shown in the tree.";
                 return result;
             }
-            item = added;
+            item = child;
             directory = found;
             continue;
         }
         if (i + 1 == pending.size()) {
             result.found = true;
             result.directory = directory;
-            result.object = exact;
+            result.object = entry.name;
             return result;
         }
-        if (typeName != "SymbolicLink") {
-            result.problem = found + " exists, but its type is " + typeName + ", not Directory: \"" +
-                             pending[i + 1] + "\" cannot be in it.";
+        if (entry.typeName != "SymbolicLink") {
+            result.problem = found + " exists, but its type is " + entry.typeName + ", not Directory: " +
+                             Quoted(pending[i + 1]) + " cannot be in it.";
             return result;
         }
         // A link in the middle of a path: its target takes its place.
@@ -166,16 +170,27 @@ PathTarget ResolvePath(const std::string& typed) {
             result.problem = "The link " + found + " cannot be followed.";
             return result;
         }
-        std::vector<std::string> next = SplitPath(target);
+        if (!IsWellFormedPath(target)) {
+            result.problem = "The link " + found + " cannot be followed: " + WhyNothing(target);
+            return result;
+        }
+        std::vector<std::string> next = PathNames(target);
         next.insert(next.end(), pending.begin() + static_cast<std::ptrdiff_t>(i) + 1, pending.end());
         pending = std::move(next);
         item = root;
-        directory = "\\";
-        i = static_cast<std::size_t>(-1);  // the loop's step starts the new path at its first component
+        directory = RootPath;
+        i = static_cast<std::size_t>(-1);  // the loop's step starts the new path at its first name
     }
     result.found = true;
     result.directory = directory;
     return result;
+}
+
+PathTarget ResolveTypedPath(const std::string& typed) {
+    PathTarget exact = ResolveTypedText(typed);
+    if (exact.found || typed.size() < 2 || typed.front() != '"' || typed.back() != '"') return exact;
+    PathTarget unquoted = ResolveTypedText(typed.substr(1, typed.size() - 2));
+    return unquoted.found ? unquoted : exact;
 }
 
 bool ShowPath(const PathTarget& target) {
@@ -215,6 +230,10 @@ bool GoToTarget(const PathTarget& target, HWND owner) {
 
 bool GoToPath(const std::string& path, HWND owner) { return !IsFillRunning() && GoToTarget(ResolvePath(path), owner); }
 
+bool GoToTypedPath(const std::string& typed, HWND owner) {
+    return !IsFillRunning() && GoToTarget(ResolveTypedPath(typed), owner);
+}
+
 bool FollowLink(const std::string& path, HWND owner) {
     if (IsFillRunning()) return false;
     const LinkChain chain = FollowLinkChain(path);
@@ -229,6 +248,10 @@ bool FollowLink(const std::string& path, HWND owner) {
         break;
     case LinkChain::End::Unreadable:
         headline = "A link of this chain cannot be read:";
+        break;
+    case LinkChain::End::Nothing:
+        headline = "This chain of links ends at nothing:";
+        target.problem = WhyNothing(chain.paths.back());
         break;
     case LinkChain::End::Target:
         target = ResolvePath(chain.paths.back());

@@ -15,11 +15,17 @@ struct PathTarget {
     std::string problem;    // when not found: what exists and what does not, in the user's words
 };
 
-// Resolves path without regard to case, as the namespace compares names. A
-// relative path starts at the shown directory. Symbolic links met on the way
-// are followed; the last component is shown as itself, link or not. A
-// directory made since the tree was last built is added to the tree.
+// Resolves a path the program made (a row's, a search result's, a link's
+// target) byte for byte. Each name is looked up among its directory's own
+// entries as the namespace matches names; symbolic links met on the way are
+// followed; the last name is shown as itself, link or not. A directory made
+// since the tree was last built is added to the tree.
 PathTarget ResolvePath(const std::string& path);
+
+// Resolves text the user typed: a relative path starts at the shown
+// directory. The text is taken exactly as typed first; only where that
+// names nothing, and the text is wrapped in quotes, without them.
+PathTarget ResolveTypedPath(const std::string& typed);
 
 // Shows a resolved path: selects its directory in the tree and, for an
 // object, selects its row, scrolls to it and makes it the selected object.
@@ -30,9 +36,12 @@ bool ShowPath(const PathTarget& target);
 // nowhere (or no longer leads); true when shown.
 bool GoToTarget(const PathTarget& target, HWND owner);
 
-// Resolves and shows path; a path that leads nowhere is reported in a box
-// owned by owner, and the view stays as it was. True when shown.
+// Resolves and shows a path the program made; a path that leads nowhere is
+// reported in a box owned by owner, and the view stays as it was. True when shown.
 bool GoToPath(const std::string& path, HWND owner);
+
+// The same for text the user typed, such as the program's command line.
+bool GoToTypedPath(const std::string& typed, HWND owner);
 
 // Reports a failure to go somewhere in the program's error style.
 void ShowGoToProblem(HWND owner, const std::string& text);

@@ -90,15 +90,11 @@ enum class RowHit { kNoPosition, kNotOnRow, kUnreadable, kFound };
 
 // The row under the position of the message being handled, and its path.
 RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
-    POINT point = PointOfMessagePos(GetMessagePos());
-    if (!ScreenToClient(list, &point)) return RowHit::kNoPosition;
+    const int row = ListRowAtMessagePos(list);
+    if (row == kNoMessagePosition) return RowHit::kNoPosition;
+    if (row < 0) return RowHit::kNotOnRow;
 
-    LVHITTESTINFO hit{};
-    hit.pt = point;
-    SendMessageA(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit));
-    if ((hit.flags & LVHT_ONITEM) == 0 || hit.iItem < 0) return RowHit::kNotOnRow;
-
-    *path = ObjectRowPath(notifier, hit.iItem);
+    *path = ObjectRowPath(notifier, row);
     return *path != nullptr ? RowHit::kFound : RowHit::kUnreadable;
 }
 
@@ -209,11 +205,6 @@ void DeleteAllObjectRows(HWND list) {
 
 void RepaintWhole(HWND window) {
     RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN);
-}
-
-POINT PointOfMessagePos(DWORD position) {
-    // Signed: left of or above the primary monitor, coordinates are negative.
-    return {GET_X_LPARAM(position), GET_Y_LPARAM(position)};
 }
 
 void SetListViewStyle(HWND list, WPARAM command) {

@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "common/list_view.h"
+
 // One row of TypeIconTable: a type name, its icon and the icon's image index
 // in both image lists (0 until CreateObjectList has loaded the icons).
 struct TypeIconRow {
@@ -38,9 +40,6 @@ void DeleteAllObjectRows(HWND list);
 
 // Has a pane and its children painted anew, frame included, at the next paint.
 void RepaintWhole(HWND window);
-
-// The screen point of a GetMessagePos value.
-POINT PointOfMessagePos(DWORD position);
 
 // Switches the list to the view of a command 120 to 123; other ids change nothing.
 void SetListViewStyle(HWND list, WPARAM command);

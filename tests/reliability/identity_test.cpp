@@ -24,6 +24,34 @@ LRESULT CALLBACK RefuseInserts(HWND window, UINT message, WPARAM wParam, LPARAM 
     return CallWindowProcA(ListProc, window, message, wParam, lParam);
 }
 
+// Makes the tree take its next inserts, then refuse as many more.
+WNDPROC TreeProc = nullptr;
+int TreeInsertsToTake = 0;
+int TreeInsertsToRefuse = 0;
+
+LRESULT CALLBACK RefuseTreeInserts(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == TVM_INSERTITEMA && TreeInsertsToTake-- <= 0 && TreeInsertsToRefuse > 0) {
+        --TreeInsertsToRefuse;
+        return 0;
+    }
+    return CallWindowProcA(TreeProc, window, message, wParam, lParam);
+}
+
+// Records whether the main window was enabled when a modal window was being destroyed.
+WNDPROC WatchedProc = nullptr;
+bool MainEnabledAtDestroy = false;
+
+LRESULT CALLBACK WatchDestroy(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) MainEnabledAtDestroy = IsWindowEnabled(AppContext.mainWindow) != FALSE;
+    return CallWindowProcA(WatchedProc, window, message, wParam, lParam);
+}
+
+void WatchDestroyOf(HWND window) {
+    MainEnabledAtDestroy = false;
+    WatchedProc = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchDestroy)));
+}
+
 class IdentityTest : public BrowserTest {
 protected:
     void SetUp() override {
@@ -35,6 +63,13 @@ protected:
         InsertsToRefuse = count;
         ListProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(AppContext.objectList, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RefuseInserts)));
+    }
+
+    void RefuseTreeInsertsAfter(int taken, int refused) {
+        TreeInsertsToTake = taken;
+        TreeInsertsToRefuse = refused;
+        TreeProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(AppContext.namespaceTree, GWLP_WNDPROC,
+                                                               reinterpret_cast<LONG_PTR>(RefuseTreeInserts)));
     }
 
     ScratchDirectory scratch_;
@@ -138,6 +173,79 @@ TEST_F(IdentityTest, MessageBoxDuringAFillStartsNoOtherFill) {
     const std::vector<std::string> names = ListNames();
     EXPECT_EQ(names.size(), 3u);
     for (const std::string& name : names) EXPECT_TRUE(name == "A" || name == "B" || name == "C" || name == "Other");
+}
+
+// The main window is enabled again before the sheet, or a fill's failure
+// box, goes away, so that the activation comes back to it rather than
+// passing to another program's window. The failure box is owned by the
+// window that was active.
+TEST_F(IdentityTest, ModalWindowsHandTheActivationBackToTheMainWindow) {
+    scratch_.AddEvent("Object", true, false);
+    ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+    Command(CMD_REFRESH);
+    SelectInTree(scratch_.Path());
+    ClickList(NM_CLICK, FindRow("Object"));
+
+    bool watchedSheet = false;
+    SheetReader reader(false, [&](HWND sheet) {
+        WatchDestroyOf(sheet);
+        watchedSheet = true;
+    });
+    Command(CMD_PROPERTIES);
+    ASSERT_TRUE(watchedSheet);
+    EXPECT_TRUE(MainEnabledAtDestroy);
+    EXPECT_EQ(GetActiveWindow(), AppContext.mainWindow);
+
+    HWND owner = nullptr;
+    DialogCatcher box([&](HWND dialog, const CaughtDialog& caught) {
+        if (!caught.isMessageBox) return false;
+        owner = GetWindow(dialog, GW_OWNER);
+        WatchDestroyOf(dialog);
+        return false;  // then closed with OK
+    });
+    RefuseNextInserts(1);
+    Command(CMD_REFRESH);
+    ASSERT_EQ(box.MessageBoxCount(), 1);
+    EXPECT_EQ(owner, AppContext.mainWindow);
+    EXPECT_TRUE(MainEnabledAtDestroy);
+    EXPECT_EQ(GetActiveWindow(), AppContext.mainWindow);
+}
+
+// Go To's box cannot start a second resolution while the tree fill of its
+// first shows a failure: the failure box is owned by the Go To box, which it
+// disables, and a press of Go that reaches the box meanwhile reads nothing.
+TEST_F(IdentityTest, GoToBoxStartsNothingUnderAFillFailure) {
+    ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
+    const std::string late = scratch_.AddDirectory("Late");
+    scratch_.AddDirectory("Late\\Sub");
+    RefuseTreeInsertsAfter(1, 1);  // "Late" goes in, its "Sub" is refused
+
+    HWND goTo = nullptr, owner = nullptr;
+    bool goToEnabledUnderBox = true;
+    long walksDuringBox = -1;
+    DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+        if (!caught.isMessageBox) {
+            if (caught.caption != "Go To") return false;
+            goTo = dialog;
+            SetDlgItemTextA(dialog, IDC_GOTO_PATH, late.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        }
+        owner = GetWindow(dialog, GW_OWNER);
+        goToEnabledUnderBox = IsWindowEnabled(goTo) != FALSE;
+        const long before = NamespaceCounters().enumerations;
+        SendMessageA(goTo, WM_COMMAND, IDOK, 0);
+        walksDuringBox = NamespaceCounters().enumerations - before;
+        return false;
+    });
+    Command(CMD_GO_TO);
+
+    ASSERT_EQ(catcher.MessageBoxCount(), 1);
+    EXPECT_EQ(catcher.Caught().back().text, "TVM_INSERTITEM failed");
+    EXPECT_EQ(owner, goTo);
+    EXPECT_FALSE(goToEnabledUnderBox);
+    EXPECT_EQ(walksDuringBox, 0);
+    EXPECT_STREQ(CurrentDirectory, late.c_str());
 }
 
 }  // namespace

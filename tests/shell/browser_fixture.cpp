@@ -85,23 +85,35 @@ const char* BrowserTest::TreeItemPath(HTREEITEM item) {
     return reinterpret_cast<const char*>(read.lParam);
 }
 
-void BrowserTest::ClickList(UINT code, int row, POINT screen) {
-    if (row >= 0) {
-        RECT label{};
-        ListView_GetItemRect(AppContext.objectList, row, &label, LVIR_LABEL);
-        screen = {(label.left + label.right) / 2, (label.top + label.bottom) / 2};
-        ClientToScreen(AppContext.objectList, &screen);
-    }
-    // A posted message carries the cursor position; retrieving it makes that the message position.
+namespace {
+
+// A posted message carries the cursor position; retrieving it makes that the message position.
+void SetMessagePos(POINT screen) {
     SetCursorPos(screen.x, screen.y);
     PostMessageA(AppContext.mainWindow, WM_APP, 0, 0);
     MSG message;
     while (PeekMessageA(&message, AppContext.mainWindow, WM_APP, WM_APP, PM_REMOVE)) {
     }
     ASSERT_EQ(GetMessagePos(), static_cast<DWORD>(MAKELONG(screen.x, screen.y)));
+}
+
+POINT RowCentre(HWND list, int row) {
+    RECT label{};
+    ListView_GetItemRect(list, row, &label, LVIR_LABEL);
+    POINT screen = {(label.left + label.right) / 2, (label.top + label.bottom) / 2};
+    ClientToScreen(list, &screen);
+    return screen;
+}
+
+}  // namespace
+
+void BrowserTest::ClickList(UINT code, int row, POINT screen) {
+    SetMessagePos(row >= 0 ? RowCentre(AppContext.objectList, row) : screen);
     NMHDR header{AppContext.objectList, kObjectListId, code};
     SendMessageA(AppContext.mainWindow, WM_NOTIFY, kObjectListId, reinterpret_cast<LPARAM>(&header));
 }
+
+void BrowserTest::PointAtRow(HWND list, int row) { SetMessagePos(RowCentre(list, row)); }
 
 void BrowserTest::SelectRow(int row) {
     ListView_SetItemState(AppContext.objectList, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);

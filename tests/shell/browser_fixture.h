@@ -48,6 +48,8 @@ public:
     static void SelectInTree(const std::string& path) { TreeView_SelectItem(AppContext.namespaceTree, TreeItem(path)); }
     // Sends the list's click report with GetMessagePos at screen (a row's label for a row of 0 or more).
     static void ClickList(UINT code, int row, POINT screen = {});
+    // Makes the centre of a list's row the position of the message being handled, as a click there would.
+    static void PointAtRow(HWND list, int row);
     // Selects a row as the keyboard does: the list's own selection and focus move, nothing else.
     static void SelectRow(int row);
     // The list's selected rows, by name.

@@ -105,6 +105,14 @@ std::string ScratchDirectory::AddEvent(const std::string& relative, bool notific
                     handle);
 }
 
+std::string ScratchDirectory::AddEventBesideOtherCase(const std::string& relative) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    attributes.Get()->Attributes &= ~kObjCaseInsensitive;
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateEvent(&handle, kAllAccess, attributes.Get(), 0, FALSE), handle);
+}
+
 std::string ScratchDirectory::AddMutant(const std::string& relative, bool ownedByThisThread) {
     std::string full = PathOf(relative);
     NamedAttributes attributes(full);

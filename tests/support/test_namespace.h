@@ -29,6 +29,9 @@ public:
     // A directory whose descriptor grants nobody anything.
     std::string AddLockedDirectory(const std::string& relative);
     std::string AddEvent(const std::string& relative, bool notification, bool signalled);
+    // An event made with its name compared exactly, so that it may sit beside
+    // one whose name differs only in letter case.
+    std::string AddEventBesideOtherCase(const std::string& relative);
     std::string AddMutant(const std::string& relative, bool ownedByThisThread);
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
     std::string AddTimer(const std::string& relative);

@@ -4,6 +4,7 @@
 
 #include "browser_fixture.h"
 #include "resource_ids.h"
+#include "shell/find_dialog.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
 
@@ -69,11 +70,12 @@ protected:
         Command(CMD_FIND);
     }
 
+    // As the oldest common controls report it: a bare header, the row under the pointer.
     static void DoubleClickResult(HWND dialog, int row) {
-        NMITEMACTIVATE activate{};
-        activate.hdr = {GetDlgItem(dialog, IDC_FIND_RESULTS), IDC_FIND_RESULTS, static_cast<UINT>(NM_DBLCLK)};
-        activate.iItem = row;
-        SendMessageA(dialog, WM_NOTIFY, IDC_FIND_RESULTS, reinterpret_cast<LPARAM>(&activate));
+        HWND list = GetDlgItem(dialog, IDC_FIND_RESULTS);
+        PointAtRow(list, row);
+        NMHDR header{list, IDC_FIND_RESULTS, static_cast<UINT>(NM_DBLCLK)};
+        SendMessageA(dialog, WM_NOTIFY, IDC_FIND_RESULTS, reinterpret_cast<LPARAM>(&header));
     }
 
     static int ResultRow(HWND dialog, const std::string& path) {
@@ -126,39 +128,111 @@ TEST_F(FindTest, FindsByPartOfTheNameAndGoesToTheChosenResult) {
     EXPECT_STREQ(CurrentDirectory, scratch_.PathOf("Sub").c_str());
 }
 
-// Stop ends a search after the entries it has read; Esc stops a running search
-// and closes the box only once none runs.
-TEST_F(FindTest, SearchStopsHalfwayAndEscClosesOnlyWhenStopped) {
-    for (int i = 0; i < 300; ++i) scratch_.AddEvent("Many" + std::to_string(1000 + i), true, false);
+// The entries a search has read, as its count line says ("... found in N entries.").
+long EntriesShown(HWND dialog) {
+    const std::string count = WindowText(dialog, IDC_FIND_COUNT);
+    const std::size_t in = count.rfind(" in ");
+    if (in == std::string::npos) return -1;
+    std::string digits;
+    for (char c : count.substr(in + 4)) {
+        if (c >= '0' && c <= '9') digits += c;
+    }
+    return digits.empty() ? -1 : std::stol(digits);
+}
+
+// Drives a Find box from a timer of its loop: Esc and then a click on Stop
+// are posted into the queue while long searches run, as the user's keys and
+// clicks arrive; what the box read before each and when it stopped is kept.
+struct StopDriver {
+    struct Stop {
+        long before = -1;  // entries read when the key or click was posted
+        long after = -1;   // entries read when the search had stopped
+        std::string count;
+    };
+    HWND box = nullptr;
+    int phase = 0;
+    Stop byEsc, byClick;
+    bool openAfterEsc = false;
+
+    static StopDriver* Active;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR id, DWORD) { Active->Step(id); }
+
+    bool Running() const { return IsWindowEnabled(GetDlgItem(box, IDC_FIND_STOP)) != FALSE; }
+    void Ended(Stop& stop) {
+        stop.after = EntriesShown(box);
+        stop.count = WindowText(box, IDC_FIND_COUNT);
+    }
+    void Step(UINT_PTR id) {
+        switch (phase) {
+        case 0:  // the first search runs: Esc stops it
+            byEsc.before = EntriesShown(box);
+            PostMessageA(GetDlgItem(box, IDC_FIND_TEXT), WM_KEYDOWN, VK_ESCAPE, 0);
+            phase = 1;
+            break;
+        case 1:
+            if (Running()) break;
+            Ended(byEsc);
+            openAfterEsc = IsWindow(box) != FALSE;
+            SendMessageA(box, WM_COMMAND, IDOK, 0);  // the same search again
+            phase = 2;
+            break;
+        case 2:  // the second search runs: a click on Stop stops it
+            byClick.before = EntriesShown(box);
+            PostMessageA(GetDlgItem(box, IDC_FIND_STOP), BM_CLICK, 0, 0);
+            phase = 3;
+            break;
+        case 3:
+            if (Running()) break;
+            Ended(byClick);
+            KillTimer(nullptr, id);
+            PostMessageA(GetDlgItem(box, IDC_FIND_TEXT), WM_KEYDOWN, VK_ESCAPE, 0);  // now it closes the box
+            break;
+        }
+    }
+};
+StopDriver* StopDriver::Active = nullptr;
+
+// A search of tens of thousands of entries serves Esc and Stop within one
+// turn: the box reads "Stopped" having read fewer entries than there are.
+// Esc closes the box only once no search runs.
+TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
+    constexpr int kDirectories = 100, kEventsEach = 200;
+    for (int d = 0; d < kDirectories; ++d) {
+        const std::string directory = "Dir" + std::to_string(d);
+        ASSERT_FALSE(scratch_.AddDirectory(directory).empty());
+        for (int e = 0; e < kEventsEach; ++e) scratch_.AddEvent(directory + "\\Many" + std::to_string(e), true, false);
+    }
+    constexpr long kEntries = kDirectories * (kEventsEach + 1);
     ASSERT_TRUE(OpenBrowser());
     ShowScratch();
 
-    FindView stopped;
-    bool openAfterFirstEsc = false;
+    StopDriver driver;
+    StopDriver::Active = &driver;
     DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-        if (caught.isMessageBox) return false;
+        if (caught.isMessageBox || driver.box != nullptr) return false;
+        driver.box = dialog;
         SetDlgItemTextA(dialog, IDC_FIND_TEXT, "many");
         CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, IDC_FIND_HERE);
         SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-        SendMessageA(dialog, WM_COMMAND, IDC_FIND_STOP, 0);
-        stopped = ReadFindBox(dialog);
-        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-        SendMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        openAfterFirstEsc = IsWindow(dialog) && !IsWindowEnabled(GetDlgItem(dialog, IDC_FIND_STOP));
-        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        SetTimer(nullptr, 0, 20, StopDriver::Tick);
         return true;
     });
     Command(CMD_FIND);
-    EXPECT_GT(stopped.rows, 0);
-    EXPECT_LT(stopped.rows, 300);
-    EXPECT_EQ(stopped.count, "Stopped: " + std::to_string(stopped.rows) + " found in " + std::to_string(stopped.rows) +
-                                 " entries.");
-    EXPECT_TRUE(openAfterFirstEsc);
+
+    for (const StopDriver::Stop* stop : {&driver.byEsc, &driver.byClick}) {
+        EXPECT_EQ(stop->count.rfind("Stopped: ", 0), 0u) << stop->count;
+        EXPECT_GE(stop->before, 0) << stop->count;
+        EXPECT_LT(stop->after, kEntries) << stop->count;
+        EXPECT_LE(stop->after - stop->before, kFindEntriesPerTurn) << stop->count;
+    }
+    EXPECT_TRUE(driver.openAfterEsc);
+    EXPECT_FALSE(IsWindow(driver.box));
 }
 
-// Find Next goes to each result of the last search in turn, then from the first again.
+// Find Next goes to each result of the last search in turn, then from the
+// first again; each exactly as found, spaces at the ends of names included.
 TEST_F(FindTest, FindNextGoesToTheNextResultInTurn) {
-    for (const char* name : {"Next1", "Next2", "Next3"}) scratch_.AddEvent(name, true, false);
+    for (const char* name : {"Next1", "Next2 ", " Next3"}) scratch_.AddEvent(name, true, false);
     ASSERT_TRUE(OpenBrowser());
     ShowScratch();
     Find("next", false, [&](HWND dialog) { DoubleClickResult(dialog, 0); });
@@ -168,7 +242,7 @@ TEST_F(FindTest, FindNextGoesToTheNextResultInTurn) {
         shown.push_back(SelectedNames().at(0));
     }
     EXPECT_EQ(std::set<std::string>(shown.begin(), shown.begin() + 3),
-              (std::set<std::string>{"Next1", "Next2", "Next3"}));
+              (std::set<std::string>{"Next1", "Next2 ", " Next3"}));
     EXPECT_EQ(shown[3], shown[0]);
 }
 

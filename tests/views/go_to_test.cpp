@@ -86,6 +86,13 @@ TEST_F(GoToTest, PathsShowTheirDirectoryOrSelectTheirObject) {
     ExpectShown(late, "Inside");
     EXPECT_NE(TreeItem(late), nullptr);
 
+    // The session's device names are followed to wherever they open.
+    SelectInTree("\\");
+    SelectRow(FindRow("DosDevices"));
+    EXPECT_TRUE(MessagesOf(CMD_FOLLOW_LINK).empty());
+    EXPECT_STREQ(CurrentDirectory, "\\??");
+    EXPECT_TRUE(GoTo(late + "\\inside").empty());
+
     // The object is the selected one: Properties opens its sheet.
     Command(CMD_PROPERTIES);
     ASSERT_EQ(catcher_.Caught().size(), 1u);
@@ -153,6 +160,85 @@ TEST_F(GoToTest, FollowLinkGoesToTheEndOfTheChainOrShowsWhyNot) {
                                        "\"NoSuchDirectory\"."});
     EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
     EXPECT_EQ(ListNames(), rows);
+}
+
+// Names that only just differ: each command lands on the object it names.
+// Paths the program made are used byte for byte; names are matched in the
+// directory itself, ordinally, the exact spelling first; typed text loses
+// its quotes only where it names nothing with them.
+TEST_F(GoToTest, CommandsLandOnTheExactObjectBesideLookalikes) {
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Directory, L"D\u00ADir"));  // a decoy, listed first
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"D\u00ADir\\x"));
+    scratch_.AddDirectory("Dir");
+    scratch_.AddMutant("Dir\\x", false);
+    scratch_.AddSemaphore("Pair", 1, 2);
+    scratch_.AddEvent("Pair ", true, false);
+    scratch_.AddEvent("Case", true, false);
+    scratch_.AddEventBesideOtherCase("CASE");
+    scratch_.AddSymbolicLink("ToSpaced", scratch_.PathOf("Pair "));
+    const std::string longName(240, 'L');
+    scratch_.AddEvent(longName, true, false);
+    ASSERT_TRUE(OpenBrowser());
+    Command(CMD_REFRESH);
+    SelectInTree(scratch_.Path());
+
+    SelectRow(FindRow("ToSpaced"));
+    EXPECT_TRUE(MessagesOf(CMD_FOLLOW_LINK).empty());
+    ExpectShown(scratch_.Path(), "Pair ");
+
+    const struct {
+        std::string typed;
+        std::string directory;
+        std::string selected;
+    } cases[] = {
+        {scratch_.PathOf("dir\\X"), scratch_.PathOf("Dir"), "x"},
+        {scratch_.PathOf("D\xAD" "IR\\x"), scratch_.PathOf("D\xAD" "ir"), "x"},
+        {scratch_.PathOf("CASE"), scratch_.Path(), "CASE"},
+        {scratch_.PathOf("Case"), scratch_.Path(), "Case"},
+        {scratch_.PathOf("pair"), scratch_.Path(), "Pair"},
+        {scratch_.PathOf("Pair "), scratch_.Path(), "Pair "},
+        {"\"" + scratch_.PathOf("Pair ") + "\"", scratch_.Path(), "Pair "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.typed);
+        EXPECT_TRUE(GoTo(c.typed).empty());
+        ExpectShown(c.directory, c.selected);
+    }
+    EXPECT_EQ(GoTo(scratch_.PathOf(longName)),
+              std::vector<std::string>{scratch_.PathOf(longName) + " exists, but its path is too long to show."});
+    EXPECT_EQ(GoTo(scratch_.PathOf("Dir\\")),
+              std::vector<std::string>{"\"" + scratch_.PathOf("Dir\\") +
+                                       "\" has an empty name in it (\"\\\\\", or a \"\\\" at its end): the namespace "
+                                       "resolves it to nothing."});
+}
+
+// A link whose target the namespace resolves to nothing, a relative one or
+// one with an empty name, ends the chain there, whatever the shown directory holds.
+TEST_F(GoToTest, FollowLinkEndsAtNothingWhereTheNamespaceWould) {
+    scratch_.AddSemaphore("Pair", 1, 2);
+    const std::string relative = scratch_.AddSymbolicLink("Relative", "Pair");
+    const std::string doubled = scratch_.AddSymbolicLink("Doubled", scratch_.Path() + "\\\\Pair");
+    ASSERT_TRUE(OpenBrowser());
+    Command(CMD_REFRESH);
+    SelectInTree(scratch_.Path());
+    const std::vector<std::string> rows = ListNames();
+
+    SelectRow(FindRow("Relative"));
+    EXPECT_EQ(MessagesOf(CMD_FOLLOW_LINK),
+              std::vector<std::string>{"This chain of links ends at nothing:\n\n" + relative +
+                                       "\n  -> Pair\n\n\"Pair\" does not begin with \"\\\": the namespace "
+                                       "resolves it to nothing."});
+    SelectRow(FindRow("Doubled"));
+    const std::vector<std::string> messages = MessagesOf(CMD_FOLLOW_LINK);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].rfind("This chain of links ends at nothing:\n\n" + doubled + "\n  -> " + scratch_.Path() +
+                                    "\\\\Pair\n\n",
+                                0),
+              0u)
+        << messages[0];
+    EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
+    EXPECT_EQ(ListNames(), rows);
+    EXPECT_TRUE(SelectedNames() == std::vector<std::string>{"Doubled"});
 }
 
 // Ctrl+C copies the path of what has the keyboard: the list's selected row,
