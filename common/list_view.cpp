@@ -21,9 +21,13 @@ void InsertDialogListColumns(HWND dialog, HWND list, std::span<const DialogListC
 }
 
 int AppendListRow(HWND list, const char* text, LPARAM param) {
+    return InsertListRow(list, static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)), text, param);
+}
+
+int InsertListRow(HWND list, int index, const char* text, LPARAM param) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.iItem = index;
     item.pszText = const_cast<char*>(text);
     item.lParam = param;
     return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));

@@ -19,8 +19,10 @@ struct DialogListColumn {
 // Inserts the columns in order, their widths measured in the dialog's units.
 void InsertDialogListColumns(HWND dialog, HWND list, std::span<const DialogListColumn> columns);
 
-// Appends a row with text in its first column and param as its data; the
-// row's index, or -1 when the list refuses it.
+// Inserts a row at index with text in its first column and param as its
+// data; the row's index, or -1 when the list refuses it.
+int InsertListRow(HWND list, int index, const char* text, LPARAM param = 0);
+// The same at the end of the list.
 int AppendListRow(HWND list, const char* text, LPARAM param = 0);
 
 // Sets the text of one column of a row.

@@ -60,6 +60,7 @@
 #define IDC_HANDLES_LIST         1302  /* report list: process, process id, handle, access */
 #define IDC_HANDLES_UNINSPECTED  1303  /* the processes that could not be inspected */
 #define IDC_HANDLES_NOTE         1304  /* why the Details page's handle count differs */
+#define IDC_HANDLES_NOT_ANSWERING 1305 /* the handles whose query did not answer in time */
 
 /* ACCESS_PAGE, the Access page of the object property sheet: what this
  * account may do with the object, and its descriptor as SDDL text. */

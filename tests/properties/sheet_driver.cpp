@@ -102,30 +102,6 @@ HWND ShowPage(HWND sheet, int index) {
     return reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, index, 0));
 }
 
-std::vector<std::string> PageTitles(HWND sheet) {
-    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    std::vector<std::string> titles;
-    const int count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-        char title[64] = {};
-        TCITEMA item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = title;
-        item.cchTextMax = sizeof title;
-        SendMessageA(tabs, TCM_GETITEMA, i, reinterpret_cast<LPARAM>(&item));
-        titles.push_back(title);
-    }
-    return titles;
-}
-
-HWND ShowPageTitled(HWND sheet, const char* title) {
-    const std::vector<std::string> titles = PageTitles(sheet);
-    for (std::size_t i = 0; i < titles.size(); ++i) {
-        if (titles[i] == title) return ShowPage(sheet, static_cast<int>(i));
-    }
-    return nullptr;
-}
-
 void PressButton(HWND dialog, int id) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }

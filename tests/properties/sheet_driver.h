@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/dialog_catcher.h"
+#include "support/sheet_pages.h"
 
 // Runs a task from whichever modal loop is running next, so that a test can
 // act on the sheet or dialog that the code under test is showing.
@@ -33,10 +34,6 @@ std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught);
 
 // Brings a page to the front (creating it) and returns its window.
 HWND ShowPage(HWND sheet, int index);
-// The titles of the sheet's tabs, in order.
-std::vector<std::string> PageTitles(HWND sheet);
-// Brings the page with this tab title to the front; null when there is none.
-HWND ShowPageTitled(HWND sheet, const char* title);
 // Sends a button's click to its dialog, as the button would.
 void PressButton(HWND dialog, int id);
 
