@@ -117,6 +117,9 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case CMD_COPY_PATH:
             CopyPathCommand(window);
             return 0;
+        case CMD_FIND_ACCESSIBLE:
+            FindAccessibleCommand(window);
+            return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }
