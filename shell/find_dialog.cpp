@@ -3,13 +3,13 @@
 #include <windowsx.h>
 #include <commctrl.h>
 
-#include <cstdio>
 #include <iterator>
 #include <vector>
 
 #include "common/list_view.h"
 #include "namespace/access_scan.h"
 #include "namespace/object_search.h"
+#include "properties/right_names.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
 #include "views/navigation.h"
@@ -46,11 +46,6 @@ std::string LastText;
 int LastRight = 0;  // a row of kChangeRightChoices
 bool LastEverywhere = false;
 
-std::string HexMask(ACCESS_MASK mask) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(mask));
-    return text;
-}
 
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
@@ -65,7 +60,7 @@ void AddResultRows(HWND dialog, std::size_t from) {
         const int row = AppendListRow(list, result.path.c_str(), static_cast<LPARAM>(i));
         if (row < 0) continue;
         SetListCell(list, row, 1, result.typeName.c_str());
-        if (Session->byAccess) SetListCell(list, row, 2, HexMask(result.granted).c_str());
+        if (Session->byAccess) SetListCell(list, row, 2, FormatAccessMask(result.granted).c_str());
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
