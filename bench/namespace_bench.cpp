@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/find_bench.h"
 #include "bench/handles_bench.h"
 #include "common/path_block.h"
 #include "views/directory_fill.h"
@@ -312,7 +313,7 @@ void MeasureDirectories(const std::vector<long>& sizes) {
 
 int main(int argc, char** argv) {
     const std::string part = argc > 1 ? argv[1] : "";
-    const bool onePart = part == "directories" || part == "handles";
+    const bool onePart = part == "directories" || part == "handles" || part == "find";
     std::vector<long> sizes;
     for (int i = onePart ? 2 : 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
     if (sizes.empty()) sizes = {1000, 10000, 30000};
@@ -323,8 +324,9 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    if (part != "handles") MeasureDirectories(sizes);
-    if (part != "directories") RunHandlesBench(sizes);
+    if (!onePart || part == "directories") MeasureDirectories(sizes);
+    if (!onePart || part == "handles") RunHandlesBench(sizes);
+    if (!onePart || part == "find") RunFindBench(sizes);
     DestroyWindow(AppContext.mainWindow);
     return 0;
 }

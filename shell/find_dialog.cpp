@@ -24,6 +24,9 @@ constexpr UINT_PTR kTurnTimer = 1;
 // A turn reads in slices for at most this long, and ends early when input waits.
 constexpr long kEntriesPerSlice = 25;
 constexpr DWORD kTurnMilliseconds = 40;
+// Results go into the list a few times a second: each time costs the list a
+// whole redraw, whatever the number of rows.
+constexpr DWORD kRowsEveryMilliseconds = 250;
 constexpr int kTextSize = 256;
 constexpr std::size_t kNamedUnsearched = 5;
 
@@ -34,6 +37,8 @@ struct FindSession {
     ObjectSearch search;
     AccessScan scan;
     std::vector<SearchResult> results;
+    std::size_t listed = 0;  // the results the list shows
+    DWORD listedAt = 0;      // when rows were last added
     bool running = false;
     std::string chosen;
 };
@@ -49,9 +54,13 @@ bool LastEverywhere = false;
 
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
-// A turn's results go in with the list's redrawing off: otherwise every row
-// updates the scroll bars of a list that is painted between turns.
-void AddResultRows(HWND dialog, std::size_t from) {
+// The results found since the last rows went in, with the list's redrawing
+// off: otherwise every row updates the scroll bars of a list that is painted
+// between turns.
+void AddResultRows(HWND dialog) {
+    const std::size_t from = Session->listed;
+    Session->listed = Session->results.size();
+    Session->listedAt = GetTickCount();
     if (from == Session->results.size()) return;
     HWND list = Results(dialog);
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);
@@ -97,6 +106,7 @@ void SetRunning(HWND dialog, bool running) {
 
 void Finish(HWND dialog, bool stopped) {
     SetRunning(dialog, false);
+    AddResultRows(dialog);
     ShowCount(dialog, stopped ? "Stopped: " : "");
     ShowUnsearched(dialog);
     LastResults = Session->results;
@@ -110,18 +120,17 @@ bool InputWaits() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 
 void Continue(HWND dialog) {
     KillTimer(dialog, kTurnTimer);
     if (!Session->running) return;
-    const std::size_t before = Session->results.size();
     const DWORD started = GetTickCount();
     bool more = true;
     for (long read = 0; more && read < kFindEntriesPerTurn; read += kEntriesPerSlice) {
         more = Session->search.Step(kEntriesPerSlice, Session->results);
         if (InputWaits() || GetTickCount() - started >= kTurnMilliseconds) break;
     }
-    AddResultRows(dialog, before);
     if (!more) {
         Finish(dialog, false);
         return;
     }
+    if (GetTickCount() - Session->listedAt >= kRowsEveryMilliseconds) AddResultRows(dialog);
     ShowCount(dialog, "Searching: ");
     SetTimer(dialog, kTurnTimer, 0, nullptr);
 }
@@ -132,6 +141,8 @@ void StartSearch(HWND dialog) {
     SendMessageA(Results(dialog), LVM_DELETEALLITEMS, 0, 0);
     SetDlgItemTextA(dialog, IDC_FIND_NOTES, "");
     Session->results.clear();
+    Session->listed = 0;
+    Session->listedAt = GetTickCount();
     if (Session->byAccess) {
         const auto choice = static_cast<int>(SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_GETCURSEL, 0, 0));
         LastRight = choice >= 0 && choice < static_cast<int>(std::size(kChangeRightChoices)) ? choice : 0;
