@@ -28,6 +28,9 @@
 #define CMD_FIND_NEXT         143
 #define CMD_COPY_PATH         144
 
+/* Type Information: a sheet with only the Type page, for an object of any type. */
+#define CMD_TYPE_INFORMATION  146
+
 /* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
  * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */
 #define STR_STATUS_PREFIX     10
@@ -60,6 +63,11 @@
 #define IDC_HANDLES_LIST         1302  /* report list: process, process id, handle, access */
 #define IDC_HANDLES_UNINSPECTED  1303  /* the processes that could not be inspected */
 #define IDC_HANDLES_NOTE         1304  /* why the Details page's handle count differs */
+
+/* TYPE_PAGE, the Type page: what the object's type is and what the object holds. */
+#define IDC_TYPE_SUMMARY         1500  /* the object's path, or why nothing is shown */
+#define IDC_TYPE_REFRESH         1501  /* button: reads the facts again */
+#define IDC_TYPE_LIST            1502  /* report list: item and value, in groups under headings */
 
 /* The computer shown on the Security page: the first in the Permissions
  * group, the second in the Auditing and Ownership groups. Both hold the same

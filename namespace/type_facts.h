@@ -1,0 +1,72 @@
+// What an object is and holds, by the type its directory lists it as: the
+// figures of its type, and the facts that the type's own queries give
+// (sections, timers, completion ports, jobs, keys, devices, directories,
+// links and the object types themselves), as label and value lines.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "namespace/directory_walk.h"
+#include "namespace/native_services.h"
+#include "namespace/type_information.h"
+
+// One line of facts, or a heading over the lines that follow it.
+struct FactLine {
+    std::string label;
+    std::string value;
+    bool heading = false;
+};
+
+// Shown where a query failed; the status follows in parentheses.
+inline constexpr char kNotAvailable[] = "not available";
+
+// Names the rights of an access mask as the permission table of a type does;
+// typeRow is the type's row of ObjectTypeTable, or kTypeNotOpened for others.
+using AccessDescriber = std::string (*)(ACCESS_MASK mask, int typeRow);
+
+struct TypeFacts {
+    bool located = false;         // false: nothing at the path is listed or opens
+    std::string typeName;         // as its directory lists it, or as it opened
+    std::vector<FactLine> lines;  // all lines but a directory's counts
+    UniqueNtHandle directory;     // a directory to count, with DIRECTORY_QUERY; else empty
+};
+
+// Finds path's entry in its directory (byte for byte, as a row of the list
+// spells it, visible forms included), opens the object with its type's open
+// service and reads what the type's queries give.
+TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe);
+
+// The figures of a type as lines: counts with their peaks, valid access,
+// generic mapping, pool type and handle counting.
+std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, int typeRow, AccessDescriber describe);
+
+// Counts one directory's entries, and how many are directories and links, a
+// slice at a time, so that a huge directory does not hold up the window.
+class DirectoryCount {
+public:
+    void Start(UniqueNtHandle directory);
+    void Stop();
+    // Reads up to maxEntries more; false once every entry is counted.
+    bool Step(long maxEntries);
+    bool Running() const { return running_; }
+    // "Entries", "Directories" and "Symbolic links"; "so far" while counting.
+    std::vector<FactLine> Lines() const;
+
+private:
+    DirectoryReader reader_;
+    long entries_ = 0;
+    long directories_ = 0;
+    long links_ = 0;
+    bool running_ = false;
+};
+
+// 100-nanosecond units as seconds with their sign: "-1.500 s".
+std::string FormatSeconds(LONGLONG hundredNanoseconds);
+// A job's basic limit flags: "0x00000008 (active processes)".
+std::string FormatJobLimitFlags(ULONG flags);
+// A device's type and characteristics: "0x00000015 (Null)", "0x00000100 (secure open)".
+std::string FormatDeviceType(ULONG deviceType);
+std::string FormatDeviceCharacteristics(ULONG characteristics);
