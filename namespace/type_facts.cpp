@@ -647,8 +647,10 @@ void DirectoryCount::Stop() {
     running_ = false;
 }
 
-bool DirectoryCount::Step(long maxEntries) {
+bool DirectoryCount::Step(long maxEntries, DWORD budgetMs) {
+    const DWORD started = GetTickCount();
     for (long read = 0; running_ && read < maxEntries; ++read) {
+        if (budgetMs != INFINITE && read > 0 && GetTickCount() - started >= budgetMs) break;
         if (!reader_.Next()) {
             running_ = false;
             break;

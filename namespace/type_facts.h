@@ -49,8 +49,10 @@ class DirectoryCount {
 public:
     void Start(UniqueNtHandle directory);
     void Stop();
-    // Reads up to maxEntries more; false once every entry is counted.
-    bool Step(long maxEntries);
+    // Reads up to maxEntries more, and stops early once budgetMs have passed
+    // (each entry's query costs more the further it lies in the directory);
+    // false once every entry is counted.
+    bool Step(long maxEntries, DWORD budgetMs = INFINITE);
     bool Running() const { return running_; }
     // "Entries", "Directories" and "Symbolic links"; "so far" while counting.
     std::vector<FactLine> Lines() const;

@@ -16,7 +16,6 @@ namespace {
 
 constexpr int kPathSize = 1024;
 constexpr UINT_PTR kCountTimer = 1;
-constexpr long kDefaultCountSlice = 500;
 long CountSlice = kDefaultCountSlice;
 
 struct ColumnDescription {
@@ -84,8 +83,22 @@ void StopCounting(HWND page) {
     TypePage.count.Stop();
 }
 
+// Holds the wait cursor while the facts are read: finding the object's entry
+// reads its directory up to it.
+class WaitCursor {
+public:
+    WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    ~WaitCursor() { SetCursor(previous_); }
+
+private:
+    HCURSOR previous_;
+};
+
 // Reads the object's facts anew; a directory's count starts over.
 void Fill(HWND page) {
+    WaitCursor wait;
     StopCounting(page);
     TypePage.filled = true;
     HWND list = GetDlgItem(page, IDC_TYPE_LIST);
@@ -128,7 +141,7 @@ void OnCommand(HWND page, int id, HWND, UINT code) {
 // One slice of the count per tick, so that the window answers in between.
 void OnTimer(HWND page, UINT id) {
     if (id != kCountTimer) return;
-    TypePage.count.Step(CountSlice);
+    TypePage.count.Step(CountSlice, kCountSliceBudgetMs);
     ShowCount(page);
     if (!TypePage.count.Running()) KillTimer(page, kCountTimer);
 }

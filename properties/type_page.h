@@ -9,5 +9,8 @@
 // The dialog procedure of the "TYPE_PAGE" page.
 INT_PTR CALLBACK TypePageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);
 
-// How many entries the count reads per tick; tests make it small.
+// How many entries the count reads per tick at most, and for about how long;
+// tests make the slice small, and 0 restores the default.
+inline constexpr long kDefaultCountSlice = 500;
+inline constexpr DWORD kCountSliceBudgetMs = 50;
 void SetTypePageCountSlice(long entries);
