@@ -17,7 +17,6 @@ namespace {
 
 constexpr NTSTATUS kStatusProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
 constexpr NTSTATUS kStatusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033);
-constexpr NTSTATUS kStatusObjectPathSyntaxBad = static_cast<NTSTATUS>(0xC000003B);
 constexpr ULONG kSecImage = 0x01000000;
 constexpr ACCESS_MASK kDirectoryQuery = 0x1;
 // Key information records are bounded by their 16-bit name lengths.
@@ -485,29 +484,31 @@ void DirectoryLines(Gathering& g) {
     for (const char* label : {"Entries", "Directories", "Symbolic links"}) g.Add(label, NotAvailable(status));
 }
 
-// Nothing is at path: no object there, or no path the namespace can parse.
+// Nothing is at path: no object there, or none the namespace could name so.
 bool NothingAt(const std::string& path) {
     HANDLE handle = nullptr;
     const NTSTATUS status = OpenObjectByType(kTypeDirectory, path.c_str(), 0, false, &handle);
     UniqueNtHandle owner(handle);
     return status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound ||
-           status == kStatusObjectNameInvalid || status == kStatusObjectPathSyntaxBad;
+           status == kStatusObjectNameInvalid;
 }
 
+// Where the chain ends, or why it stops, as Follow Link says it.
 std::string ChainEnd(const LinkChain& chain) {
+    const std::string& last = chain.paths.back();
     switch (chain.end) {
     case LinkChain::End::Target:
-        if (NothingAt(chain.paths.back())) return "nothing: " + chain.paths.back() + " is not there";
-        return chain.paths.back();
+        return NothingAt(last) ? "nothing: " + last + " is not there" : last;
+    case LinkChain::End::Nothing:
+        return "nothing: \"" + last + "\" is no path the namespace resolves";
     case LinkChain::End::Loop:
         return "a loop: the links lead round to one passed already";
     case LinkChain::End::TooLong:
         return "more than " + std::to_string(kMaxLinksFollowed) + " links";
     case LinkChain::End::Unreadable:
         return "a link that cannot be read";
-    default:
-        return "it stops at the last path";
     }
+    return last;
 }
 
 // The chain as Follow Link follows it, which goes by paths.

@@ -301,6 +301,7 @@ TEST_F(TypePageTest, EachKindShowsItsOwnLines) {
     scratch_.AddDirectory("Made\\Other");
     scratch_.AddSymbolicLink("Made\\ToTarget", target);
     scratch_.AddSymbolicLink("Made\\ToNothing", scratch_.PathOf("Nothing"));
+    const std::string relative = scratch_.AddSymbolicLink("Relative", "Target");
     scratch_.AddMutant("Made\\Mutant", false);
     ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Tab\tName"));
     const std::string ahead = scratch_.PathOf("Ahead");
@@ -345,6 +346,8 @@ TEST_F(TypePageTest, EachKindShowsItsOwnLines) {
           {"This directory", "Symbolic links", "2"}}},
         {scratch_.PathOf("Made\\ToNothing"), "SymbolicLink",
          {{"This link", "End of chain", Escaped("nothing: " + scratch_.PathOf("Nothing") + " is not there")}}},
+        {relative, "SymbolicLink",
+         {{"This link", "End of chain", Escaped("nothing: \"Target\" is no path the namespace resolves")}}},
         {scratch_.PathOf("Tab\\tName"), "Event", {{kEveryEvent, "Read from", R"(\(0 values\))"}}},
     };
     for (const auto& c : cases) {
