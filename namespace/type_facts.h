@@ -36,7 +36,9 @@ struct TypeFacts {
 
 // Finds path's entry in its directory (byte for byte, as a row of the list
 // spells it, visible forms included), opens the object with its type's open
-// service and reads what the type's queries give.
+// service and reads what the type's queries give. The directory is read up
+// to the entry, one query per entry before it. A path no directory lists (a
+// key below \REGISTRY) takes the type of the first row that opens it.
 TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe);
 
 // The figures of a type as lines: counts with their peaks, valid access,

@@ -101,6 +101,7 @@ void Fill(HWND page) {
     WaitCursor wait;
     StopCounting(page);
     TypePage.filled = true;
+    TypePage.countRow = -1;
     HWND list = GetDlgItem(page, IDC_TYPE_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
     TypeFacts facts = GatherTypeFacts(TypePage.path, DescribeAccess);
