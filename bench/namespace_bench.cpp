@@ -1,8 +1,9 @@
 // Measures listing and navigating huge directories against two floors of the
 // platform's: the bare single-entry enumeration, and that enumeration with
-// one directory test per entry.
+// one directory test per entry; then the Handles page against a helper
+// process holding as many events (bench/handles_bench.cpp).
 //
-//   namespace_bench [n ...]      default sizes 1000 10000 30000
+//   namespace_bench [directories|handles] [n ...]   default: both parts, sizes 1000 10000 30000
 //
 // Prints a table and one "BENCH key=value" line per figure.
 
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/handles_bench.h"
 #include "common/path_block.h"
 #include "views/directory_fill.h"
 #include "namespace/directory_walk.h"
@@ -312,19 +314,7 @@ double StartupTreeFill() {
     return elapsed;
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-    std::vector<long> sizes;
-    for (int i = 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
-    if (sizes.empty()) sizes = {1000, 10000, 30000};
-
-    HINSTANCE instance = GetModuleHandleA(nullptr);
-    if (!RegisterWindowClasses(instance) || !CreateMainWindow(instance, SW_SHOWNORMAL)) {
-        std::fprintf(stderr, "the main window did not come up\n");
-        return 1;
-    }
-
+void MeasureDirectories(const std::vector<long>& sizes) {
     const double treeFill = StartupTreeFill();
     std::vector<Result> results;
     for (long n : sizes) results.push_back(MeasureSize(n));
@@ -373,6 +363,25 @@ int main(int argc, char** argv) {
         Emit("type_page_count_s", r.n, r.typePage.count);
         Emit("type_page_longest_slice_s", r.n, r.typePage.longestSlice);
     }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string part = argc > 1 ? argv[1] : "";
+    const bool onePart = part == "directories" || part == "handles";
+    std::vector<long> sizes;
+    for (int i = onePart ? 2 : 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
+    if (sizes.empty()) sizes = {1000, 10000, 30000};
+
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    if (!RegisterWindowClasses(instance) || !CreateMainWindow(instance, SW_SHOWNORMAL)) {
+        std::fprintf(stderr, "the main window did not come up\n");
+        return 1;
+    }
+
+    if (part != "handles") MeasureDirectories(sizes);
+    if (part != "directories") RunHandlesBench(sizes);
     DestroyWindow(AppContext.mainWindow);
     return 0;
 }

@@ -12,10 +12,22 @@ bool InsertListColumn(HWND list, int index, const char* title, int width) {
     return SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column)) != -1;
 }
 
+void InsertDialogListColumns(HWND dialog, HWND list, std::span<const DialogListColumn> columns) {
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        RECT width = {0, 0, columns[i].width, 0};
+        MapDialogRect(dialog, &width);
+        InsertListColumn(list, static_cast<int>(i), columns[i].title, width.right);
+    }
+}
+
 int AppendListRow(HWND list, const char* text, LPARAM param) {
+    return InsertListRow(list, static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0)), text, param);
+}
+
+int InsertListRow(HWND list, int index, const char* text, LPARAM param) {
     LVITEMA item{};
     item.mask = LVIF_TEXT | LVIF_PARAM;
-    item.iItem = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    item.iItem = index;
     item.pszText = const_cast<char*>(text);
     item.lParam = param;
     return static_cast<int>(SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));

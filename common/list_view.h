@@ -4,13 +4,25 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <span>
 #include <string>
 
 // Inserts a left-aligned column; false when the list refuses it.
 bool InsertListColumn(HWND list, int index, const char* title, int width);
 
-// Appends a row with text in its first column and param as its data; the
-// row's index, or -1 when the list refuses it.
+// A column of a list in a dialog, its width in dialog units.
+struct DialogListColumn {
+    const char* title;
+    int width;
+};
+
+// Inserts the columns in order, their widths measured in the dialog's units.
+void InsertDialogListColumns(HWND dialog, HWND list, std::span<const DialogListColumn> columns);
+
+// Inserts a row at index with text in its first column and param as its
+// data; the row's index, or -1 when the list refuses it.
+int InsertListRow(HWND list, int index, const char* text, LPARAM param = 0);
+// The same at the end of the list.
 int AppendListRow(HWND list, const char* text, LPARAM param = 0);
 
 // Sets the text of one column of a row.

@@ -90,7 +90,7 @@ NTSTATUS DirectoryReader::OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bo
 }
 
 OBJECT_ATTRIBUTES DirectoryReader::EntryAttributes(UNICODE_STRING& name) const {
-    name = reinterpret_cast<const DirectoryEntry*>(buffer_.data())->name;
+    name = WideName();
     OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
     attributes.RootDirectory = directory_.get();
     return attributes;

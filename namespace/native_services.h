@@ -217,9 +217,12 @@ struct SystemHandleTableEx {
     SystemHandleEntryEx handles[1];
 };
 
-// One handle of class 16: 16-bit handle values, an 8-bit type index.
+// One handle of class 16: a 16-bit process id with the 16-bit index of the
+// stack trace that made the handle beside it, an 8-bit type index, 16-bit
+// handle values.
 struct SystemHandleEntry {
-    ULONG processId;
+    USHORT processId;
+    USHORT creatorBackTraceIndex;
     UCHAR typeIndex;
     UCHAR handleAttributes;
     USHORT handleValue;
@@ -246,6 +249,9 @@ static_assert(sizeof(void*) != 8 || sizeof(SystemHandleEntryEx) == 40);
 static_assert(offsetof(SystemHandleTableEx, handles) == 2 * sizeof(ULONG_PTR));
 static_assert(sizeof(void*) != 4 || sizeof(SystemHandleEntry) == 16);
 static_assert(sizeof(void*) != 8 || sizeof(SystemHandleEntry) == 24);
+static_assert(offsetof(SystemHandleEntry, typeIndex) == 4 && offsetof(SystemHandleEntry, handleValue) == 6);
+static_assert(offsetof(SystemHandleEntry, objectAddress) == 8);
+static_assert(offsetof(SystemHandleEntry, grantedAccess) == 8 + sizeof(void*));
 static_assert(offsetof(SystemHandleTable, handles) == sizeof(void*));
 static_assert(offsetof(SystemProcessRecord, imageName) == 56);
 static_assert(sizeof(void*) != 4 || offsetof(SystemProcessRecord, processId) == 68);

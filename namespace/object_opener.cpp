@@ -13,24 +13,28 @@ ACCESS_MASK RequestedAccess(int typeIndex, ACCESS_MASK desiredAccess, bool wantR
     return access;
 }
 
-// Opens "\\.\" followed by the whole path, leading backslash included.
-HANDLE OpenByDeviceName(const char* path, ACCESS_MASK desiredAccess) {
+// Opens "\\.\" followed by the whole path, leading backslash included, with
+// exactly the access given.
+HANDLE OpenByDeviceName(const char* path, ACCESS_MASK access) {
     std::string deviceName = "\\\\.\\";
     deviceName += path;
     ++NamespaceCounters().opens;
-    return CreateFileA(deviceName.c_str(), desiredAccess | kGenericRead, FILE_SHARE_READ, nullptr,
-                       OPEN_EXISTING, 0, nullptr);
+    return CreateFileA(deviceName.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
 
-NTSTATUS OpenWithAttributes(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
-                            bool wantReadControl, HANDLE* handle) {
-    ACCESS_MASK access = RequestedAccess(typeIndex, desiredAccess, wantReadControl);
+// Calls the row's open service with exactly the access given.
+NTSTATUS CallOpenService(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK access, HANDLE* handle) {
     ++NamespaceCounters().opens;
     if (typeIndex == kTypeDevice) {
         IO_STATUS_BLOCK ioStatus{};
         return NtOpenFile(handle, access, &attributes, &ioStatus, kShareAll, 0);
     }
     return ObjectTypeTable[typeIndex].openService(handle, access, &attributes);
+}
+
+NTSTATUS OpenWithAttributes(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
+                            bool wantReadControl, HANDLE* handle) {
+    return CallOpenService(typeIndex, attributes, RequestedAccess(typeIndex, desiredAccess, wantReadControl), handle);
 }
 
 }  // namespace
@@ -72,10 +76,41 @@ OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
             return opened;
         }
     }
-    HANDLE device = OpenByDeviceName(path, desiredAccess);
+    HANDLE device = OpenByDeviceName(path, desiredAccess | kGenericRead);
     if (device != INVALID_HANDLE_VALUE) {
         opened.handle.reset(device);
         opened.typeIndex = kTypeDevice;
     }
     return opened;
+}
+
+ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
+    ExactOpen result;
+    CountedUnicode name;
+    result.status = name.AssignAnsi(path);
+    if (result.status != kStatusSuccess) return result;
+    NTSTATUS last = result.status;
+    for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {
+        OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+        HANDLE handle = nullptr;
+        last = CallOpenService(typeIndex, attributes, access, &handle);
+        if (last == kStatusSuccess) {
+            result.opened.handle.reset(handle);
+            result.opened.typeIndex = typeIndex;
+            result.status = last;
+            return result;
+        }
+        // Another type's service answers with a type mismatch; only the object's own refuses it.
+        if (last == kStatusAccessDenied && result.refusingRow == kTypeNotOpened) result.refusingRow = typeIndex;
+    }
+    HANDLE device = OpenByDeviceName(path, access);
+    if (device != INVALID_HANDLE_VALUE) {
+        result.opened.handle.reset(device);
+        result.opened.typeIndex = kTypeDevice;
+        result.status = kStatusSuccess;
+        return result;
+    }
+    if (result.refusingRow == kTypeNotOpened && GetLastError() == ERROR_ACCESS_DENIED) result.refusingRow = kTypeDevice;
+    result.status = result.refusingRow != kTypeNotOpened ? kStatusAccessDenied : last;
+    return result;
 }

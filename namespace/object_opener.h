@@ -69,3 +69,16 @@ struct OpenedObject {
 // Tries every row in table order, then the path's Win32 device name; the first
 // success decides the type. typeIndex kTypeNotOpened means nothing is open.
 OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess);
+
+// An open with exactly the access asked for: the object and its row, or the
+// status of the attempt and the row whose service found the object but
+// refused the access (kTypeNotOpened when none did).
+struct ExactOpen {
+    OpenedObject opened;
+    NTSTATUS status = kStatusSuccess;
+    int refusingRow = kTypeNotOpened;
+};
+
+// The same walk as OpenAnyObject with nothing added to access: with
+// MAXIMUM_ALLOWED, an added right the object withholds would fail the open.
+ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access);

@@ -7,6 +7,7 @@
 #include "common/disabled_window.h"
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
+#include "properties/access_page.h"
 #include "properties/details_page.h"
 #include "properties/handles_page.h"
 #include "properties/security_page.h"
@@ -30,6 +31,7 @@ constexpr PageDescription kPages[] = {
     {"DETAIL_DLG", "Details", DetailsPageProc},
     {"SECURITY", "Security", SecurityPageProc},
     {"HANDLES", "Handles", HandlesPageProc},
+    {"ACCESS_PAGE", "Access", AccessPageProc},
     {"TYPE_PAGE", "Type", TypePageProc},
 };
 // The sheet of the Type Information command: objects of any type reach it.

@@ -1,4 +1,4 @@
-// The modal "Object Properties" sheet with its Details, Security, Handles and Type pages.
+// The modal "Object Properties" sheet with its Details, Security, Handles, Access and Type pages.
 #pragma once
 
 #include <windows.h>

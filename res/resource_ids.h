@@ -63,6 +63,17 @@
 #define IDC_HANDLES_LIST         1302  /* report list: process, process id, handle, access */
 #define IDC_HANDLES_UNINSPECTED  1303  /* the processes that could not be inspected */
 #define IDC_HANDLES_NOTE         1304  /* why the Details page's handle count differs */
+#define IDC_HANDLES_NOT_ANSWERING 1305 /* the handles whose query did not answer in time */
+
+/* ACCESS_PAGE, the Access page of the object property sheet: what this
+ * account may do with the object, and its descriptor as SDDL text. */
+#define IDC_ACCESS_SUMMARY      1400  /* the granted mask, or why there is none */
+#define IDC_ACCESS_REFRESH      1401  /* button: reads the access and the descriptor again */
+#define IDC_ACCESS_RIGHTS       1402  /* report list: right, its mask, granted or not */
+#define IDC_ACCESS_CHECK        1403  /* what an access check of the account's token against the DACL says */
+#define IDC_ACCESS_SDDL_LABEL   1404  /* what the text below holds, or why it is missing */
+#define IDC_ACCESS_COPY         1405  /* button: copies the text */
+#define IDC_ACCESS_SDDL         1406  /* read-only edit box: the descriptor as SDDL text */
 
 /* TYPE_PAGE, the Type page: what the object's type is and what the object holds. */
 #define IDC_TYPE_SUMMARY         1500  /* the object's path, or why nothing is shown */

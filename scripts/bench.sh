@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the huge-directory benchmark under Wine on a virtual display.
-#   scripts/bench.sh [n ...]     (default sizes: 1000 10000 30000)
+# Builds and runs the benchmark (huge directories, the Handles page) under Wine on a virtual display.
+#   scripts/bench.sh [directories|handles] [n ...]   (default: both parts, sizes 1000 10000 30000)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$TARNEL_ROOT"

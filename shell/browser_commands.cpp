@@ -2,8 +2,7 @@
 
 #include <commctrl.h>
 
-#include <cstring>
-
+#include "common/clipboard.h"
 #include "common/list_view.h"
 #include "common/path_block.h"
 #include "common/unique_owner.h"
@@ -62,41 +61,6 @@ int SelectedRow() {
     auto row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_FOCUSED | LVNI_SELECTED));
     if (row < 0) row = static_cast<int>(SendMessageA(list, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
     return row;
-}
-
-// A global memory block of the clipboard's, filled with bytes.
-HGLOBAL ClipboardBlock(const void* bytes, std::size_t size) {
-    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, size);
-    if (block == nullptr) return nullptr;
-    void* target = GlobalLock(block);
-    if (target == nullptr) {
-        GlobalFree(block);
-        return nullptr;
-    }
-    std::memcpy(target, bytes, size);
-    GlobalUnlock(block);
-    return block;
-}
-
-// Puts text on the clipboard as ANSI and as Unicode text; false when the
-// clipboard could not be had.
-bool CopyTextToClipboard(HWND owner, const std::string& text) {
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1), L'\0');
-    if (wideLength > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
-    if (!OpenClipboard(owner)) return false;
-    EmptyClipboard();
-    bool copied = false;
-    // The clipboard owns a block it accepts; one it refuses is freed here.
-    if (HGLOBAL ansi = ClipboardBlock(text.c_str(), text.size() + 1)) {
-        copied = SetClipboardData(CF_TEXT, ansi) != nullptr;
-        if (!copied) GlobalFree(ansi);
-    }
-    if (HGLOBAL unicode = ClipboardBlock(wide.c_str(), wide.size() * sizeof(wchar_t))) {
-        if (SetClipboardData(CF_UNICODETEXT, unicode) == nullptr) GlobalFree(unicode);
-    }
-    CloseClipboard();
-    return copied;
 }
 
 }  // namespace

@@ -40,13 +40,18 @@ bool LastEverywhere = false;
 
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
+// A turn's results go in with the list's redrawing off: otherwise every row
+// updates the scroll bars of a list that is painted between turns.
 void AddResultRows(HWND dialog, std::size_t from) {
+    if (from == Session->results.size()) return;
     HWND list = Results(dialog);
+    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
     for (std::size_t i = from; i < Session->results.size(); ++i) {
         const SearchResult& result = Session->results[i];
         const int row = AppendListRow(list, result.path.c_str(), static_cast<LPARAM>(i));
         if (row >= 0) SetListCell(list, row, 1, result.typeName.c_str());
     }
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
 void ShowCount(HWND dialog, const char* state) {

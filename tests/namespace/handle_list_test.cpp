@@ -1,6 +1,6 @@
 // The system's handle list: both record layouts read from buffers laid out
-// as the platform lays them out, the matching by address that only systems
-// giving addresses exercise, and the live list and process names.
+// byte by byte as the platform lays them out, the matching by address that
+// only systems giving addresses exercise, and the live list and process names.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,38 +13,62 @@
 
 namespace {
 
-// The buffer class 64 or 16 returns for these handles, with reportedCount in its header.
+// Where the platform puts each field of a record, in bytes, written out here
+// rather than taken from the program's structs, so that a wrong struct shows.
+struct RecordLayout {
+    std::size_t header, entry;           // the list's header; one record
+    std::size_t object, objectSize;      // the object's address
+    std::size_t process, processSize;    // the process id
+    std::size_t backTrace;               // the 16-bit stack trace index
+    std::size_t type, typeSize;          // the type number
+    std::size_t handle, handleSize;      // the handle value
+    std::size_t access;                  // the granted access, 32 bits
+};
+constexpr bool k64 = sizeof(void*) == 8;
+// Class 64: Object, UniqueProcessId, HandleValue, GrantedAccess, CreatorBackTraceIndex, ObjectTypeIndex, ...
+constexpr RecordLayout kExtendedLayout = k64 ? RecordLayout{16, 40, 0, 8, 8, 8, 28, 30, 2, 16, 8, 24}
+                                             : RecordLayout{8, 28, 0, 4, 4, 4, 16, 18, 2, 8, 4, 12};
+// Class 16: UniqueProcessId (16 bits), CreatorBackTraceIndex, ObjectTypeIndex (8 bits), HandleAttributes,
+// HandleValue (16 bits), Object, GrantedAccess.
+constexpr RecordLayout kLegacyLayout = k64 ? RecordLayout{8, 24, 8, 8, 0, 2, 2, 4, 1, 6, 2, 16}
+                                           : RecordLayout{4, 16, 8, 4, 0, 2, 2, 4, 1, 6, 2, 12};
+
+// Writes the low size bytes of value at offset, least significant first.
+void Put(std::vector<BYTE>& buffer, std::size_t offset, unsigned long long value, std::size_t size) {
+    if (buffer.size() < offset + size) buffer.resize(offset + size);
+    for (std::size_t i = 0; i < size; ++i) buffer[offset + i] = static_cast<BYTE>(value >> (8 * i));
+}
+
+// The buffer class 64 or 16 returns for these handles, with reportedCount in
+// its header; every record carries a stack trace index beside its fields.
 std::vector<BYTE> ListBuffer(HandleListClass listClass, const std::vector<SystemHandle>& handles,
                              std::size_t reportedCount) {
+    const RecordLayout& layout = listClass == HandleListClass::Extended ? kExtendedLayout : kLegacyLayout;
     std::vector<BYTE> buffer;
-    auto put = [&buffer](std::size_t offset, const auto& record) {
-        if (buffer.size() < offset + sizeof record) buffer.resize(offset + sizeof record);
-        std::memcpy(buffer.data() + offset, &record, sizeof record);
-    };
-    if (listClass == HandleListClass::Extended) {
-        put(0, static_cast<ULONG_PTR>(reportedCount));
-        for (std::size_t i = 0; i < handles.size(); ++i) {
-            const SystemHandle& h = handles[i];
-            const SystemHandleEntryEx entry{reinterpret_cast<PVOID>(h.objectAddress), h.processId, h.handleValue,
-                                            h.grantedAccess, 0, h.typeIndex, 0, 0};
-            put(offsetof(SystemHandleTableEx, handles) + i * sizeof entry, entry);
-        }
-    } else {
-        put(0, static_cast<ULONG>(reportedCount));
-        for (std::size_t i = 0; i < handles.size(); ++i) {
-            const SystemHandle& h = handles[i];
-            const SystemHandleEntry entry{h.processId, static_cast<UCHAR>(h.typeIndex), 0,
-                                          static_cast<USHORT>(h.handleValue), reinterpret_cast<PVOID>(h.objectAddress),
-                                          h.grantedAccess};
-            put(offsetof(SystemHandleTable, handles) + i * sizeof entry, entry);
-        }
+    Put(buffer, 0, reportedCount, listClass == HandleListClass::Extended ? sizeof(void*) : 4);
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        const SystemHandle& h = handles[i];
+        const std::size_t at = layout.header + i * layout.entry;
+        Put(buffer, at + layout.entry - 1, 0, 1);  // the whole record, padding included
+        Put(buffer, at + layout.object, h.objectAddress, layout.objectSize);
+        Put(buffer, at + layout.process, h.processId, layout.processSize);
+        Put(buffer, at + layout.backTrace, 0xBEEF, 2);
+        Put(buffer, at + layout.type, h.typeIndex, layout.typeSize);
+        Put(buffer, at + layout.handle, h.handleValue, layout.handleSize);
+        Put(buffer, at + layout.access, h.grantedAccess, 4);
     }
+    return buffer;
+}
+
+InformationBuffer BufferOf(const std::vector<BYTE>& bytes) {
+    InformationBuffer buffer;
+    if (buffer.Allocate(bytes.size()) && !bytes.empty()) std::memcpy(buffer.Data(), bytes.data(), bytes.size());
     return buffer;
 }
 
 SystemHandleList ListOf(HandleListClass listClass, const std::vector<SystemHandle>& handles) {
     SystemHandleList list;
-    list.Assign(listClass, ListBuffer(listClass, handles, handles.size()));
+    list.Assign(listClass, BufferOf(ListBuffer(listClass, handles, handles.size())));
     return list;
 }
 
@@ -62,7 +86,7 @@ const char* NameOf(HandleListClass listClass) {
 const std::vector<SystemHandle> kThreeHandles = {
     {4, 0x10, 0x1000, 0x001F0003, 8},
     {0x1234, 0xFFFC, 0x7FFF0000, 0x00100001, 0xFE},
-    {70000, 0x4, 0, 0x2, 1},
+    {0xFFF0, 0x4, 0, 0x2, 1},
 };
 
 TEST(HandleListTest, BothLayoutsReadBackEveryField) {
@@ -80,25 +104,30 @@ TEST(HandleListTest, CountIsBoundedByTheBuffer) {
     for (HandleListClass listClass : kBothClasses) {
         SCOPED_TRACE(NameOf(listClass));
         SystemHandleList list;
-        list.Assign(listClass, ListBuffer(listClass, kThreeHandles, 100000));
+        list.Assign(listClass, BufferOf(ListBuffer(listClass, kThreeHandles, 100000)));
         EXPECT_EQ(list.Count(), kThreeHandles.size());
         std::vector<BYTE> cut = ListBuffer(listClass, kThreeHandles, 3);
         cut.resize(cut.size() - 1);
-        list.Assign(listClass, cut);
+        list.Assign(listClass, BufferOf(cut));
         EXPECT_EQ(list.Count(), 2u);
-        list.Assign(listClass, std::vector<BYTE>(2));
+        list.Assign(listClass, BufferOf(std::vector<BYTE>(2)));
         EXPECT_EQ(list.Count(), 0u);
     }
 }
 
-// The older class keeps only 16 bits of a handle value.
-TEST(HandleListTest, FindComparesHandleValuesAsWideAsTheClassGivesThem) {
+// The older class keeps only 16 bits of a process id and of a handle value.
+TEST(HandleListTest, FindComparesValuesAsWideAsTheClassGivesThem) {
     SystemHandle found{};
-    EXPECT_TRUE(ListOf(HandleListClass::Legacy, kThreeHandles).Find(4, reinterpret_cast<HANDLE>(0x10010), found));
+    const SystemHandleList legacy = ListOf(HandleListClass::Legacy, kThreeHandles);
+    const SystemHandleList extended = ListOf(HandleListClass::Extended, kThreeHandles);
+    EXPECT_TRUE(legacy.Find(4, reinterpret_cast<HANDLE>(0x10010), found));
     EXPECT_TRUE(Same(found, kThreeHandles[0]));
-    EXPECT_FALSE(ListOf(HandleListClass::Extended, kThreeHandles).Find(4, reinterpret_cast<HANDLE>(0x10010), found));
-    EXPECT_TRUE(ListOf(HandleListClass::Extended, kThreeHandles).Find(70000, reinterpret_cast<HANDLE>(0x4), found));
-    EXPECT_FALSE(ListOf(HandleListClass::Extended, kThreeHandles).Find(4, reinterpret_cast<HANDLE>(0x4), found));
+    EXPECT_TRUE(legacy.Find(0x1FFF0, reinterpret_cast<HANDLE>(0x4), found));
+    EXPECT_TRUE(Same(found, kThreeHandles[2]));
+    EXPECT_FALSE(extended.Find(4, reinterpret_cast<HANDLE>(0x10010), found));
+    EXPECT_FALSE(extended.Find(0x1FFF0, reinterpret_cast<HANDLE>(0x4), found));
+    EXPECT_TRUE(extended.Find(0xFFF0, reinterpret_cast<HANDLE>(0x4), found));
+    EXPECT_FALSE(extended.Find(4, reinterpret_cast<HANDLE>(0x4), found));
 }
 
 // Where the list gives addresses, a handle refers to the object when both its
@@ -146,14 +175,25 @@ TEST(HandleListTest, LiveListShowsThisProcesssHandles) {
     }
 }
 
-// A list that needs more than the limit is not read, and leaves no buffer.
-TEST(HandleListTest, QueryStopsAtItsLimit) {
-    std::vector<BYTE> buffer;
+// A list that needs more than the limit, or more memory than can be had, is
+// not read and leaves no buffer.
+TEST(HandleListTest, QueryStopsAtItsLimitAndWithoutMemory) {
+    InformationBuffer buffer;
     EXPECT_EQ(QuerySystemInformation(kSystemExtendedHandleInformation, buffer, 256), kStatusInfoLengthMismatch);
-    EXPECT_TRUE(buffer.empty());
+    EXPECT_EQ(buffer.Size(), 0u);
     EXPECT_EQ(QuerySystemInformation(kSystemExtendedHandleInformation, buffer, SystemHandleList::kMaxBufferSize),
               kStatusSuccess);
-    EXPECT_FALSE(buffer.empty());
+    EXPECT_GT(buffer.Size(), 0u);
+
+    const InformationBlockAllocator allocator = InformationBlocks;
+    InformationBlocks = [](std::size_t) -> HLOCAL { return nullptr; };
+    SystemHandleList list;
+    EXPECT_EQ(list.Read(HandleListClass::Extended), kStatusNoMemory);
+    EXPECT_EQ(QuerySystemInformation(kSystemExtendedHandleInformation, buffer, SystemHandleList::kMaxBufferSize),
+              kStatusNoMemory);
+    InformationBlocks = allocator;
+    EXPECT_EQ(list.Count(), 0u);
+    EXPECT_EQ(buffer.Size(), 0u);
 }
 
 TEST(HandleListTest, ProcessNamesNameThisProcessAndNoEndedOne) {

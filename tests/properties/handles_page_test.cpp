@@ -1,6 +1,7 @@
 // The Handles page through the real sheet, against a process of the test's
-// own that holds the object the sheet shows; and the page's texts for
-// searches the live system cannot produce on demand.
+// own that holds the object the sheet shows, with the search running off the
+// window's thread; and the page's texts for searches the live system cannot
+// produce on demand.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -14,21 +15,26 @@
 #include <string>
 #include <vector>
 
-#include "handle_holder.h"
-#include "namespace/handle_list.h"
+#include "common/background_work.h"
+#include "holder_process.h"
+#include "namespace/holder_search.h"
 #include "properties/handles_page.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
-#include "support/beside_program.h"
 #include "support/handle_count.h"
+#include "support/query_gate.h"
+#include "support/sheet_pages.h"
 #include "support/test_namespace.h"
 
 namespace {
 
-constexpr int kHandlesPage = 2;
-// A 32-bit process takes about a minute to start under the emulator.
-constexpr DWORD kStartMilliseconds = 300000;
-constexpr DWORD kCommandMilliseconds = 30000;
+constexpr char kHandlesTitle[] = "Handles";
+// Objects whose every open makes an object of its own, held by the helper
+// besides its events: a device and a key that every prefix has.
+constexpr char kHeldDevice[] = "\\Device\\Null";
+constexpr char kHeldKey[] = "\\REGISTRY\\MACHINE\\System";
+// Queries are given up long after any test has looked.
+constexpr QueryTimeLimits kNeverGivenUp = {50, 600000};
 
 constexpr char kFirstAccessText[] = "0x00100001 (Synchronize, Query State)";
 constexpr char kSecondAccessText[] = "0x00020002 (Modify State)";  // READ_CONTROL has no row of its own
@@ -53,70 +59,15 @@ std::wstring NameOf(HANDLE handle) {
     return std::wstring(name->Buffer, name->Length / sizeof(WCHAR));
 }
 
-// handle_holder.exe, started once for the whole suite.
-class HolderProcess {
-public:
-    // Makes the helper's events in scratch and starts it; true once it holds both handles.
-    bool Start(ScratchDirectory& scratch) {
-        if (scratch.AddEvent(handle_holder::kHeld, true, false).empty()) return false;
-        done_ = OpenTestEvent(scratch.AddEvent(handle_holder::kDone, false, false), SYNCHRONIZE);
-        for (std::size_t i = 0; i < std::size(handle_holder::kCommands); ++i) {
-            const std::string command = scratch.AddEvent(handle_holder::kCommands[i], false, false);
-            commands_[i] = OpenTestEvent(command, EVENT_MODIFY_STATE);
-        }
-
-        const std::string program = BesideThisProgram(kHolderName);
-        std::string commandLine =
-            "\"" + program + "\" " + scratch.Path() + " " + std::to_string(GetCurrentProcessId());
-        STARTUPINFOA startup{};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info{};
-        if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                            &startup, &info))
-            return false;
-        process_.reset(info.hProcess);
-        CloseHandle(info.hThread);
-        id_ = info.dwProcessId;
-        return WaitDone(kStartMilliseconds);
-    }
-
-    bool Command(handle_holder::Command command) {
-        SetEvent(commands_[command].get());
-        return WaitDone(kCommandMilliseconds);
-    }
-
-    ~HolderProcess() {
-        if (!process_) return;
-        SetEvent(commands_[handle_holder::kQuit].get());
-        WaitForSingleObject(process_.get(), kCommandMilliseconds);
-    }
-
-    DWORD Id() const { return id_; }
-    // The test's own handle to the helper, with every access: it still
-    // duplicates from the helper while the helper refuses to be opened.
-    HANDLE Process() const { return process_.get(); }
-
-private:
-    bool WaitDone(DWORD milliseconds) {
-        HANDLE waits[] = {done_.get(), process_.get()};
-        return WaitForMultipleObjects(2, waits, FALSE, milliseconds) == WAIT_OBJECT_0;
-    }
-
-    UniqueNtHandle done_;
-    UniqueNtHandle commands_[std::size(handle_holder::kCommands)];
-    UniqueWin32Handle process_;
-    DWORD id_ = 0;
-};
-
 // What the Handles page showed.
 struct HandlesView {
-    std::string summary, uninspected, note;
+    std::string summary, uninspected, notAnswering, note;
     std::vector<std::array<std::string, 4>> rows;  // process, process id, handle, access
 };
 
 HandlesView ReadHandlesPage(HWND page) {
     HandlesView view{WindowText(page, IDC_HANDLES_SUMMARY), WindowText(page, IDC_HANDLES_UNINSPECTED),
-                     WindowText(page, IDC_HANDLES_NOTE), {}};
+                     WindowText(page, IDC_HANDLES_NOT_ANSWERING), WindowText(page, IDC_HANDLES_NOTE), {}};
     HWND list = GetDlgItem(page, IDC_HANDLES_LIST);
     const auto count = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
@@ -131,20 +82,36 @@ HandlesView ReadHandlesPage(HWND page) {
     return view;
 }
 
-std::string TabTitle(HWND sheet, int index) {
-    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    char text[64] = {};
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = text;
-    item.cchTextMax = sizeof text;
-    SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-    return text;
+// Brings the Handles page to the front and waits for its search to end.
+HWND ShowSearchedHandles(HWND sheet) {
+    HWND page = ShowPageTitled(sheet, kHandlesTitle);
+    EXPECT_NE(page, nullptr);
+    if (page != nullptr) {
+        EXPECT_TRUE(WaitForHandlesSearch(page)) << "the search did not end";
+    }
+    return page;
+}
+
+HandlesView ReadSearchedHandles(HWND sheet) {
+    HWND page = ShowSearchedHandles(sheet);
+    return page != nullptr ? ReadHandlesPage(page) : HandlesView{};
 }
 
 std::string NoteFor(long count, const std::string& notListed) {
     return "The object has " + std::to_string(count) + (count == 1 ? " handle" : " handles") +
            " now, as the Details page counts them. Not listed here: " + notListed + ".";
+}
+
+// The counts of a summary line that says the search runs.
+struct SearchProgress {
+    bool shown = false;
+    unsigned long examined = 0, candidates = 0, processes = 0;
+};
+SearchProgress ProgressOf(const std::string& summary) {
+    SearchProgress progress;
+    progress.shown = std::sscanf(summary.c_str(), "Searching: %lu of %lu handles, %lu process", &progress.examined,
+                                 &progress.candidates, &progress.processes) == 3;
+    return progress;
 }
 
 class HandlesPageTest : public ::testing::Test {
@@ -153,7 +120,7 @@ protected:
         InitCommonControls();
         Scratch = std::make_unique<ScratchDirectory>();
         Holder = std::make_unique<HolderProcess>();
-        Started = Scratch->Valid() && Holder->Start(*Scratch);
+        Started = Scratch->Valid() && Holder->Start(*Scratch, {kHeldDevice, kHeldKey});
         Held = Scratch->PathOf(handle_holder::kHeld);
     }
     static void TearDownTestSuite() {
@@ -169,7 +136,7 @@ protected:
 
     // Checks that a row is one of the helper's handles: its process and, read
     // through a duplicate of the handle value the row shows, its object and access.
-    static void ExpectHelperRow(const std::array<std::string, 4>& row) {
+    static void ExpectHelperRow(const std::array<std::string, 4>& row, const std::string& path = Held) {
         EXPECT_EQ(row[0], kHolderName);
         EXPECT_EQ(row[1], std::to_string(Holder->Id()));
         ASSERT_EQ(row[2].rfind("0x", 0), 0u) << row[2];
@@ -179,8 +146,9 @@ protected:
                                     FALSE, DUPLICATE_SAME_ACCESS))
             << row[2];
         UniqueNtHandle owner(copy);
-        UniqueNtHandle mine = OpenTestEvent(Held, SYNCHRONIZE);
-        EXPECT_EQ(NameOf(copy), NameOf(mine.get()));
+        OpenedObject mine = OpenAnyObject(path.c_str(), 0);
+        ASSERT_TRUE(mine) << path;
+        EXPECT_EQ(NameOf(copy), NameOf(mine.handle.get()));
         char access[16];
         std::snprintf(access, sizeof access, "0x%08lX", static_cast<unsigned long>(GrantedAccess(copy)));
         EXPECT_EQ(row[3].substr(0, 10), access);
@@ -197,13 +165,14 @@ protected:
         RefreshedPage page;
         const long searchesBefore = NamespaceCounters().holderSearches;
         page.caught = RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-            HWND handles = ShowPage(sheet, kHandlesPage);
+            HWND handles = ShowSearchedHandles(sheet);
             page.before = ReadHandlesPage(handles);
             if (!Holder->Command(command)) {
                 ADD_FAILURE() << "the helper did not carry out command " << command;
                 return;
             }
             PressButton(handles, IDC_HANDLES_REFRESH);
+            EXPECT_TRUE(WaitForHandlesSearch(handles));
             page.after = ReadHandlesPage(handles);
             page.searches = NamespaceCounters().holderSearches - searchesBefore;
         });
@@ -222,24 +191,21 @@ protected:
     static inline std::string Held;
 };
 
-// The page is the third, searched only once shown, and lists both of the
-// helper's handles with their accesses; the scratch directory's own handle is
+// The page is searched only once shown, and lists both of the helper's
+// handles with their accesses; the scratch directory's own handle is
 // Tarnel's and only counted in the note.
 TEST_F(HandlesPageTest, ListsBothHandlesOfTheHelperWhenFirstShown) {
     HandlesView view;
-    std::string title;
     long searchesBeforeShown = -1, searchesAfterSwitching = -1;
     const long searchesBefore = NamespaceCounters().holderSearches;
     std::vector<CaughtDialog> caught = RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-        title = TabTitle(sheet, kHandlesPage);
         searchesBeforeShown = NamespaceCounters().holderSearches - searchesBefore;
-        view = ReadHandlesPage(ShowPage(sheet, kHandlesPage));
+        view = ReadSearchedHandles(sheet);
         ShowPage(sheet, 0);
-        ShowPage(sheet, kHandlesPage);
+        ShowPageTitled(sheet, kHandlesTitle);
         searchesAfterSwitching = NamespaceCounters().holderSearches - searchesBefore;
     });
     EXPECT_TRUE(MessagesOf(caught).empty());
-    EXPECT_EQ(title, "Handles");
     EXPECT_EQ(searchesBeforeShown, 0);
     EXPECT_EQ(searchesAfterSwitching, 1);
 
@@ -248,6 +214,7 @@ TEST_F(HandlesPageTest, ListsBothHandlesOfTheHelperWhenFirstShown) {
     EXPECT_EQ(AccessesOf(view), (std::set<std::string>{kFirstAccessText, kSecondAccessText}));
     EXPECT_EQ(view.summary, "2 handles in 1 process");
     EXPECT_EQ(view.uninspected, "");
+    EXPECT_EQ(view.notAnswering, "");
     EXPECT_EQ(view.note, NoteFor(3, "1 of Tarnel's own"));
 }
 
@@ -293,7 +260,7 @@ TEST_F(HandlesPageTest, ObjectNobodyElseHoldsSaysSo) {
     const std::string alone = Scratch->AddEvent("Alone", true, false);
     ASSERT_FALSE(alone.empty());
     HandlesView view;
-    RunPropertySheet(alone.c_str(), [&](HWND sheet) { view = ReadHandlesPage(ShowPage(sheet, kHandlesPage)); });
+    RunPropertySheet(alone.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
     EXPECT_TRUE(view.rows.empty());
     EXPECT_EQ(view.summary, kNobodyElse);
     EXPECT_EQ(view.uninspected, "");
@@ -301,13 +268,15 @@ TEST_F(HandlesPageTest, ObjectNobodyElseHoldsSaysSo) {
 }
 
 // Each search duplicates every event handle of the helper and of this
-// process; none of the duplicates stays open.
+// process; none of the duplicates, processes or threads stays open, also
+// when Refresh ends a search midway.
 TEST_F(HandlesPageTest, EverySearchClosesItsDuplicates) {
     auto showAndRefresh = [](int refreshes) {
         std::size_t rows = 0;
         RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-            HWND page = ShowPage(sheet, kHandlesPage);
+            HWND page = ShowPageTitled(sheet, kHandlesTitle);
             for (int i = 0; i < refreshes; ++i) PressButton(page, IDC_HANDLES_REFRESH);
+            EXPECT_TRUE(WaitForHandlesSearch(page));
             rows = ReadHandlesPage(page).rows.size();
         });
         return rows;
@@ -344,6 +313,130 @@ TEST_F(HandlesPageTest, BothClassesOfTheHandleListFindTheSameHandles) {
     }
 }
 
+// The window runs while a search over many candidates does: the progress line
+// counts them, and the rows found so far show before the search ends. The
+// helper's last event waits at the gate, so the search cannot end meanwhile.
+TEST_F(HandlesPageTest, RowsAndProgressShowWhileALargeSearchRuns) {
+    ASSERT_TRUE(Holder->Command(handle_holder::kHoldMany));
+    char last[32];
+    std::snprintf(last, sizeof last, handle_holder::kManyFormat, handle_holder::kManyEvents - 1);
+    QueryGate gate(kNeverGivenUp);
+    gate.HoldName(NameOf(OpenTestEvent(Scratch->PathOf(last), SYNCHRONIZE).get()));
+    HandlesView during, after;
+    SearchProgress progress;
+    RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+        HWND page = ShowPageTitled(sheet, kHandlesTitle);
+        // Every candidate but the gated one looked at, the search still running.
+        EXPECT_TRUE(PumpUntil([&] {
+            progress = ProgressOf(WindowText(page, IDC_HANDLES_SUMMARY));
+            return gate.Waiting() == 1 && progress.shown && progress.examined + 1 == progress.candidates;
+        }));
+        during = ReadHandlesPage(page);
+        gate.Open();
+        EXPECT_TRUE(WaitForHandlesSearch(page));
+        after = ReadHandlesPage(page);
+    });
+    ASSERT_TRUE(Holder->Command(handle_holder::kDropMany));
+    EXPECT_GT(progress.candidates, static_cast<unsigned long>(handle_holder::kManyEvents));
+    EXPECT_GE(progress.processes, 2ul);  // this process's events and the helper's
+    ASSERT_EQ(during.rows.size(), 2u);
+    for (const auto& row : during.rows) ExpectHelperRow(row);
+    EXPECT_EQ(after.rows, during.rows);
+    EXPECT_EQ(after.summary, "2 handles in 1 process");
+    EXPECT_EQ(after.notAnswering, "");
+}
+
+// A handle whose query never answers is given up and named with its process;
+// the search ends without it and lists the other.
+TEST_F(HandlesPageTest, HandleThatNeverAnswersIsNamedAndTheSearchEnds) {
+    QueryGate gate({50, 300});
+    gate.HoldAccess(handle_holder::kSecondAccess);
+    HandlesView view;
+    RunPropertySheet(Held.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
+    EXPECT_EQ(gate.Waiting(), 1);  // still waiting: the page was read with the gate closed
+    ASSERT_EQ(view.rows.size(), 1u);
+    ExpectHelperRow(view.rows[0]);
+    EXPECT_EQ(view.rows[0][3], kFirstAccessText);
+    EXPECT_EQ(view.summary, "1 handle in 1 process");
+    EXPECT_EQ(view.note, NoteFor(3, "1 of Tarnel's own, 1 among the handles not answering"));
+    const std::string named = "1 handle not answering: " + std::string(kHolderName) + " (" +
+                              std::to_string(Holder->Id()) + ") 0x";
+    ASSERT_EQ(view.notAnswering.rfind(named, 0), 0u) << view.notAnswering;
+    const auto value = std::strtoull(view.notAnswering.c_str() + named.size(), nullptr, 16);
+    HANDLE copy = nullptr;
+    ASSERT_TRUE(DuplicateHandle(Holder->Process(), reinterpret_cast<HANDLE>(value), GetCurrentProcess(), &copy, 0,
+                                FALSE, DUPLICATE_SAME_ACCESS));
+    UniqueNtHandle owner(copy);
+    EXPECT_EQ(GrantedAccess(copy), handle_holder::kSecondAccess);
+}
+
+// Refresh during a search ends it and starts afresh: nothing of the first
+// search lands on the page, and the second lists each handle once.
+TEST_F(HandlesPageTest, RefreshDuringASearchStartsAfresh) {
+    QueryGate gate(kNeverGivenUp);
+    gate.HoldAccess(handle_holder::kSecondAccess);
+    HandlesView first, second;
+    long searches = -1;
+    const long searchesBefore = NamespaceCounters().holderSearches;
+    RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+        HWND page = ShowPageTitled(sheet, kHandlesTitle);
+        EXPECT_TRUE(PumpUntil([&] { return gate.Waiting() == 1 && ReadHandlesPage(page).rows.size() == 1; }));
+        first = ReadHandlesPage(page);
+        PressButton(page, IDC_HANDLES_REFRESH);
+        EXPECT_TRUE(PumpUntil([&] { return gate.Waiting() == 2; }));
+        gate.Open();
+        EXPECT_TRUE(WaitForHandlesSearch(page));
+        second = ReadHandlesPage(page);
+        searches = NamespaceCounters().holderSearches - searchesBefore;
+    });
+    EXPECT_EQ(first.summary.rfind("Searching: ", 0), 0u) << first.summary;
+    EXPECT_EQ(searches, 2);
+    ASSERT_EQ(second.rows.size(), 2u);
+    EXPECT_EQ(AccessesOf(second), (std::set<std::string>{kFirstAccessText, kSecondAccessText}));
+    EXPECT_EQ(second.summary, "2 handles in 1 process");
+}
+
+// Closing the sheet during a search stops it and waits for its worker: none
+// is left, and the query that comes back later finds no page to report to.
+TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNoWorker) {
+    const long straysBefore = BackgroundWork::StrayNotices();
+    long workersAfterClose = -1;
+    bool running = false;
+    {
+        QueryGate gate(kNeverGivenUp);
+        gate.HoldAccess(handle_holder::kSecondAccess);
+        RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+            HWND page = ShowPageTitled(sheet, kHandlesTitle);
+            EXPECT_TRUE(PumpUntil([&] { return gate.Waiting() == 1; }));
+            running = HandlesSearchRunning(page);
+        });
+        workersAfterClose = BackgroundWork::LiveWorkers();
+    }  // the gate opens, and waits for the given-up query's thread to end
+    EXPECT_TRUE(running);
+    EXPECT_EQ(workersAfterClose, 0);
+    EXPECT_EQ(LiveCandidateThreads(), 0);
+    EXPECT_EQ(BackgroundWork::StrayNotices(), straysBefore);
+}
+
+// Every open of a device or a key makes an object of its own, so their
+// holders are found by name, and the count of the page's own open says
+// nothing of them.
+TEST_F(HandlesPageTest, DeviceAndKeyHoldersAreFoundByName) {
+    for (const char* path : {kHeldDevice, kHeldKey}) {
+        SCOPED_TRACE(path);
+        HandlesView view;
+        RunPropertySheet(path, [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
+        std::size_t helperRows = 0;
+        for (const auto& row : view.rows) {
+            if (row[1] != std::to_string(Holder->Id())) continue;
+            ++helperRows;
+            ExpectHelperRow(row, path);
+        }
+        EXPECT_GE(helperRows, 1u);
+        EXPECT_EQ(view.note, "");
+    }
+}
+
 // A page whose object vanished before it was shown says so on the page.
 TEST(HandlesPageAloneTest, VanishedObjectIsSaidOnThePage) {
     InitCommonControls();
@@ -351,19 +444,36 @@ TEST(HandlesPageAloneTest, VanishedObjectIsSaidOnThePage) {
     const std::string path = scratch.PathOf("Gone");
     HandlesView view;
     std::vector<CaughtDialog> caught = RunOnePageSheet("HANDLES", HandlesPageProc, path.c_str(), [&](HWND sheet) {
-        view = ReadHandlesPage(reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0)));
+        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0));
+        EXPECT_TRUE(WaitForHandlesSearch(page));
+        view = ReadHandlesPage(page);
     });
     EXPECT_TRUE(MessagesOf(caught).empty());
     EXPECT_EQ(view.summary, "Unable to open " + path);
     EXPECT_TRUE(view.rows.empty());
 }
 
+// A handle list that cannot be given memory is said on the page, and the program goes on.
+TEST(HandlesPageAloneTest, ListWithoutMemoryIsSaidOnThePage) {
+    InitCommonControls();
+    ScratchDirectory scratch;
+    const std::string path = scratch.AddEvent("Alone", true, false);
+    const InformationBlockAllocator allocator = InformationBlocks;
+    InformationBlocks = [](std::size_t) -> HLOCAL { return nullptr; };
+    HandlesView view;
+    RunPropertySheet(path.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
+    InformationBlocks = allocator;
+    EXPECT_EQ(view.summary, "The system's handle list could not be read: there is not enough memory for it.");
+    EXPECT_TRUE(view.rows.empty());
+}
+
 HolderSearch Found(std::initializer_list<DWORD> holders, std::initializer_list<DWORD> uninspected, long own,
-                   long count) {
+                   long count, std::initializer_list<DWORD> notAnswering = {}) {
     HolderSearch search;
     for (DWORD id : holders) search.handles.push_back({id, "p" + std::to_string(id) + ".exe", 4, 0});
     for (DWORD id : uninspected)
         search.uninspected.push_back({id, "u" + std::to_string(id) + ".exe", ERROR_ACCESS_DENIED});
+    for (DWORD id : notAnswering) search.notAnswering.push_back({id, "n" + std::to_string(id) + ".exe", 0x1A4});
     search.ownHandles = own;
     search.handleCount = count;
     return search;
@@ -377,11 +487,15 @@ HolderSearch Failed(HolderSearchResult result, NTSTATUS status = kStatusSuccess)
 }
 
 TEST(HandlesPageTextTest, LinesSayWhatTheSearchFound) {
+    struct Lines {
+        std::string summary, uninspected, note, notAnswering = "";
+    };
     struct Case {
         const char* what;
         HolderSearch search;
-        HandlesPageTexts expected;
+        Lines expected;
     };
+    const std::string oneNotAnswering = "1 handle not answering: n9.exe (9) 0x1A4";
     const Case cases[] = {
         {"one", Found({7}, {}, 0, 1), {"1 handle in 1 process", "", ""}},
         {"several", Found({7, 7, 9}, {}, 0, 3), {"3 handles in 2 processes", "", ""}},
@@ -411,13 +525,43 @@ TEST(HandlesPageTextTest, LinesSayWhatTheSearchFound) {
          {"The system's handle list could not be read (status 0xC0000004).", "", ""}},
         {"own handle missing", Failed(HolderSearchResult::OwnHandleNotListed),
          {"The system's handle list does not show Tarnel's own handle to this object.", "", ""}},
+        {"no memory for the list", Failed(HolderSearchResult::ListNotRead, kStatusNoMemory),
+         {"The system's handle list could not be read: there is not enough memory for it.", "", ""}},
+        {"no thread", Failed(HolderSearchResult::NoThread), {"The search could not start a thread to run on.", "", ""}},
+        {"not answering", Found({7}, {}, 1, 3, {9}),
+         {"1 handle in 1 process", "", NoteFor(3, "1 of Tarnel's own, 1 among the handles not answering"),
+          oneNotAnswering}},
+        {"only not answering", Found({}, {}, 0, 1, {9}),
+         {"No other process holds this object among the handles that answered.", "",
+          NoteFor(1, "1 among the handles not answering"), oneNotAnswering}},
+        {"not answering and uninspected", Found({}, {12}, 0, 2, {9}),
+         {kNobodyInspected, "1 process could not be inspected: u12.exe (12)",
+          NoteFor(2, "2 in processes that could not be inspected or among the handles not answering"),
+          oneNotAnswering}},
+        {"many not answering", Found({}, {}, 0, -1, {1, 2, 3, 4, 5, 6, 7}),
+         {"No other process holds this object among the handles that answered.", "", "",
+          "7 handles not answering: n1.exe (1) 0x1A4, n2.exe (2) 0x1A4, n3.exe (3) 0x1A4, n4.exe (4) 0x1A4, "
+          "n5.exe (5) 0x1A4, n6.exe (6) 0x1A4, and 1 more"}},
     };
     for (const Case& c : cases) {
         const HandlesPageTexts texts = DescribeHolders(c.search, "\\Gone");
         EXPECT_EQ(texts.summary, c.expected.summary) << c.what;
         EXPECT_EQ(texts.uninspected, c.expected.uninspected) << c.what;
+        EXPECT_EQ(texts.notAnswering, c.expected.notAnswering) << c.what;
         EXPECT_EQ(texts.note, c.expected.note) << c.what;
     }
+}
+
+TEST(HandlesPageTextTest, ProgressCountsHandlesAndProcesses) {
+    HolderProgress progress;
+    progress.listRead = true;
+    progress.candidates = 30000;
+    progress.examined = 1200;
+    progress.processes = 3;
+    EXPECT_EQ(DescribeProgress(progress), "Searching: 1200 of 30000 handles, 3 processes");
+    progress.candidates = progress.processes = 1;
+    progress.examined = 0;
+    EXPECT_EQ(DescribeProgress(progress), "Searching: 0 of 1 handle, 1 process");
 }
 
 // The rights are named as the object's permission table names them, in its order.

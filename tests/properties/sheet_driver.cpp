@@ -110,15 +110,6 @@ void PressButton(HWND dialog, int id) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ULONG size = 0;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, &size)) return {};
-    std::unique_ptr<void, LocalBlock> owner(descriptor);
-    const BYTE* bytes = static_cast<const BYTE*>(descriptor);
-    return std::vector<BYTE>(bytes, bytes + size);
-}
-
 std::string SidString(PSID sid) {
     char* text = nullptr;
     if (sid == nullptr || !ConvertSidToStringSidA(sid, &text)) return {};

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/dialog_catcher.h"
+#include "support/sheet_pages.h"
 
 // Runs a task from whichever modal loop is running next, so that a test can
 // act on the sheet or dialog that the code under test is showing.
@@ -38,9 +39,6 @@ std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught);
 HWND ShowPage(HWND sheet, int index);
 // Sends a button's click to its dialog, as the button would.
 void PressButton(HWND dialog, int id);
-
-// A self-relative descriptor from its text form.
-std::vector<BYTE> DescriptorFromSddl(const char* sddl);
 
 struct AceView {
     BYTE type;

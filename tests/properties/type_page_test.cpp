@@ -25,6 +25,7 @@
 #include "sheet_driver.h"
 #include "support/beside_program.h"
 #include "support/handle_count.h"
+#include "support/sheet_pages.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -70,19 +71,10 @@ TypeView ReadTypePage(HWND page) {
     return view;
 }
 
-// Dispatches messages, the page's count ticks among them, until the count has ended.
+// Lets the page's count tick until it has ended.
 TypeView ReadWhenCounted(HWND page) {
-    TypeView view = ReadTypePage(page);
-    for (int round = 0; round < 100000 && view.Counting(); ++round) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
-        view = ReadTypePage(page);
-    }
-    return view;
+    EXPECT_TRUE(PumpUntil([page] { return !ReadTypePage(page).Counting(); }));
+    return ReadTypePage(page);
 }
 
 // The page alone in a sheet for path, read once its count has ended.
@@ -91,21 +83,6 @@ TypeView ShowTypePage(const std::string& path) {
     RunOnePageSheet("TYPE_PAGE", TypePageProc, path.c_str(),
                     [&](HWND sheet) { view = ReadWhenCounted(ShowPage(sheet, 0)); });
     return view;
-}
-
-int PageIndexByTitle(HWND sheet, const std::string& title) {
-    HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
-    const auto count = static_cast<int>(SendMessageA(tabs, TCM_GETITEMCOUNT, 0, 0));
-    for (int index = 0; index < count; ++index) {
-        char text[64] = {};
-        TCITEMA item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        SendMessageA(tabs, TCM_GETITEMA, index, reinterpret_cast<LPARAM>(&item));
-        if (title == text) return index;
-    }
-    return -1;
 }
 
 std::string Escaped(const std::string& text) { return std::regex_replace(text, std::regex(R"([.^$|()\[\]{}*+?\\])"), R"(\$&)"); }
@@ -378,7 +355,7 @@ TEST_F(TypePageTest, TypeObjectShowsTheFiguresOfItsType) {
     std::string title;
     const std::vector<CaughtDialog> caught = RunTypeInformationSheet("\\ObjectTypes\\Event", [&](HWND sheet) {
         title = WindowText(sheet);
-        ASSERT_EQ(PageIndexByTitle(sheet, "Type"), 0);
+        EXPECT_EQ(PageTitles(sheet), std::vector<std::string>{"Type"});
         view = ReadWhenCounted(ShowPage(sheet, 0));
     });
     EXPECT_TRUE(MessagesOf(caught).empty());
@@ -444,18 +421,18 @@ TEST_F(TypePageTest, HandleFigureFollowsTheHandlesOpened) {
     const std::string timer = scratch_.AddTimer("Counted");
     constexpr long kMoreHandles = 5;
     std::vector<UniqueNtHandle> more;
-    int index = -1;
+    bool found = false;
     long readsBeforeShown = -1, readsAfterSwitching = -1;
     long before = -1, after = -1;
     const long readsBefore = NamespaceCounters().enumerations;
     const std::vector<CaughtDialog> caught = RunPropertySheet(timer.c_str(), [&](HWND sheet) {
-        index = PageIndexByTitle(sheet, "Type");
-        if (index < 0) return;
         readsBeforeShown = NamespaceCounters().enumerations - readsBefore;
-        HWND page = ShowPage(sheet, index);
+        HWND page = ShowPageTitled(sheet, "Type");
+        found = page != nullptr;
+        if (!found) return;
         before = LeadingCount(ReadTypePage(page).Value("All objects of type \"Timer\"", "Handles"));
         ShowPage(sheet, 0);
-        ShowPage(sheet, index);
+        ShowPageTitled(sheet, "Type");
         readsAfterSwitching = NamespaceCounters().enumerations - readsBefore;
         for (long i = 0; i < kMoreHandles; ++i) {
             NamedAttributes attributes(timer);
@@ -466,7 +443,7 @@ TEST_F(TypePageTest, HandleFigureFollowsTheHandlesOpened) {
         after = LeadingCount(ReadTypePage(page).Value("All objects of type \"Timer\"", "Handles"));
     });
     EXPECT_TRUE(MessagesOf(caught).empty());
-    ASSERT_GE(index, 0);
+    ASSERT_TRUE(found);
     EXPECT_EQ(readsBeforeShown, 0);
     EXPECT_EQ(readsAfterSwitching, 1);  // the one reading of the timer's directory
     ASSERT_EQ(static_cast<long>(more.size()), kMoreHandles);

@@ -11,6 +11,7 @@
 #include "sheet_reader.h"
 #include "shell/pane_layout.h"
 #include "support/handle_count.h"
+#include "support/sheet_pages.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
 
@@ -123,11 +124,11 @@ protected:
     }
 
     // Brings each sheet on to its Handles page, after the Security page, and
-    // keeps the page's count line.
+    // keeps the page's count line once its search has ended.
     std::function<void(HWND)> ShowHandlesPage() {
         return [this](HWND sheet) {
-            SendMessageA(sheet, PSM_SETCURSEL, 2, 0);
-            HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 2, 0));
+            HWND page = ShowPageTitled(sheet, "Handles");
+            WaitForHandlesSearch(page);
             handlesSummaries_.push_back(WindowText(page, IDC_HANDLES_SUMMARY));
         };
     }

@@ -1,5 +1,7 @@
 #include "support/test_namespace.h"
 
+#include <sddl.h>
+
 #include <atomic>
 
 namespace {
@@ -182,4 +184,42 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
     OBJECT_BASIC_INFORMATION basic{};
     if (NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr) != kStatusSuccess) return 0;
     return basic.GrantedAccess;
+}
+
+std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ULONG size = 0;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, &size)) return {};
+    const BYTE* bytes = static_cast<const BYTE*>(descriptor);
+    std::vector<BYTE> copy(bytes, bytes + size);
+    LocalFree(descriptor);
+    return copy;
+}
+
+std::vector<BYTE> DescriptorWithNullDacl(const char* ownerAndGroup) {
+    std::vector<BYTE> source = DescriptorFromSddl(ownerAndGroup);
+    SECURITY_DESCRIPTOR absolute{};
+    InitializeSecurityDescriptor(&absolute, SECURITY_DESCRIPTOR_REVISION);
+    PSID sid = nullptr;
+    BOOL defaulted = FALSE;
+    if (GetSecurityDescriptorOwner(source.data(), &sid, &defaulted)) SetSecurityDescriptorOwner(&absolute, sid, FALSE);
+    if (GetSecurityDescriptorGroup(source.data(), &sid, &defaulted)) SetSecurityDescriptorGroup(&absolute, sid, FALSE);
+    SetSecurityDescriptorDacl(&absolute, TRUE, nullptr, FALSE);
+    std::vector<BYTE> bytes(256);
+    DWORD size = static_cast<DWORD>(bytes.size());
+    if (!MakeSelfRelativeSD(&absolute, bytes.data(), &size)) return {};
+    bytes.resize(size);
+    return bytes;
+}
+
+std::string PlatformSddl(std::vector<BYTE> descriptor) {
+    constexpr SECURITY_INFORMATION kAllParts = OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION |
+                                               DACL_SECURITY_INFORMATION | SACL_SECURITY_INFORMATION;
+    char* text = nullptr;
+    if (descriptor.empty() || !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+                                  descriptor.data(), SDDL_REVISION_1, kAllParts, &text, nullptr))
+        return "(the platform's converter wrote nothing)";
+    std::string copy = text;
+    LocalFree(text);
+    return copy;
 }

@@ -75,3 +75,12 @@ private:
 
 // The access granted to a handle, from its basic information.
 ACCESS_MASK GrantedAccess(HANDLE handle);
+
+// A self-relative descriptor from its text form, made by the platform's
+// converter; empty when the converter refuses the text.
+std::vector<BYTE> DescriptorFromSddl(const char* sddl);
+// The owner and group of the text with a null DACL, which the converter
+// cannot make: Wine's reads NO_ACCESS_CONTROL as an empty DACL.
+std::vector<BYTE> DescriptorWithNullDacl(const char* ownerAndGroup);
+// The platform converter's text of every part of a descriptor.
+std::string PlatformSddl(std::vector<BYTE> descriptor);

@@ -1,0 +1,148 @@
+// The search for the handles other processes hold to an object, made to run
+// off the window's thread and to be read while it runs.
+//
+// Where the handle list gives object addresses, the handles with the search's
+// own handle's address are the object's. Devices and keys are the exception:
+// every open of a device makes a new file object and every open of a key a
+// new key body, so their holders, like every object's where the list gives
+// no addresses, are found by name: each candidate (a handle of the object's
+// type) is duplicated into this process and its name compared.
+//
+// Some of those queries can wait without end on the platform (a synchronous
+// file with a read pending). So the candidates are looked at by threads of
+// their own, and the thread that runs the search watches them: a query that
+// has taken too long is left to finish on its own while a new thread goes
+// on, and one that takes longer still is given up, its handle counted as not
+// answering. Nothing the search runs on waits for a query without a limit.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "namespace/handle_list.h"
+
+// How far a search has got.
+struct HolderProgress {
+    bool listRead = false;       // the candidates are known
+    std::size_t candidates = 0;  // handles of the object's type to look at
+    std::size_t examined = 0;    // candidates looked at, answered or not
+    std::size_t processes = 0;   // processes whose handles the search has reached
+    bool finished = false;       // nothing changes any more
+};
+
+// Room for a name query's answer: the counted string and up to about 2000 characters.
+struct NameBuffer {
+    alignas(8) BYTE bytes[4096];
+};
+
+// The query each candidate goes through: the name of a handle duplicated into
+// this process, pointing into buffer; false when it gives none. skipPipes
+// passes pipes over unasked. Tests put in one that does not answer.
+using CandidateNameQuery = bool (*)(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING& name);
+bool QueryCandidateName(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING& name);
+extern CandidateNameQuery CandidateNames;
+
+// A query that has taken detachAfterMs is left to finish on its own while a
+// new thread goes on; at notAnsweringAfterMs it is given up.
+struct QueryTimeLimits {
+    DWORD detachAfterMs;
+    DWORD notAnsweringAfterMs;
+};
+inline constexpr QueryTimeLimits kDefaultQueryTimeLimits = {100, 1000};
+extern QueryTimeLimits QueryLimits;
+
+// Threads looking at candidates, given-up ones included, for tests.
+long LiveCandidateThreads();
+
+// One search, shared by the thread that runs it, the threads that look at
+// its candidates and its reader; it goes when the last of them releases it.
+class HolderSearchRun {
+public:
+    // Called after each change, under the run's lock, from the search's
+    // threads: it must be quick and must not read the run.
+    using ChangeCallback = void (*)(void* context);
+
+    // Opens the object at path, on the caller's thread; Execute searches.
+    HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed, void* context);
+    HolderSearchRun(const HolderSearchRun&) = delete;
+    HolderSearchRun& operator=(const HolderSearchRun&) = delete;
+
+    void AddRef() noexcept { ++references_; }
+    void Release() noexcept;
+
+    // Searches on the calling thread until done, or until stopEvent (which
+    // may be null) is signalled. Nothing of the run changes after it returns.
+    void Execute(HANDLE stopEvent);
+
+    // Calls reader(const HolderSearch& found, const HolderProgress& progress)
+    // under the run's lock; the reader must be quick.
+    template <typename Reader>
+    void Read(Reader reader) const {
+        Lock lock(*this);
+        reader(found_, progress_);
+    }
+
+private:
+    struct Runner;
+    class Lock {
+    public:
+        explicit Lock(const HolderSearchRun& run) : section_(run.lock_) { EnterCriticalSection(&section_); }
+        Lock(const Lock&) = delete;
+        Lock& operator=(const Lock&) = delete;
+        ~Lock() { LeaveCriticalSection(&section_); }
+
+    private:
+        CRITICAL_SECTION& section_;
+    };
+    enum class Outcome { Match, Other, Closed, DuplicateFailed, ProcessNotOpened };
+
+    ~HolderSearchRun();
+    void Search(HANDLE stopEvent);
+    void SearchByAddress();
+    void ChooseCandidates();
+    void Watch(HANDLE stopEvent);
+    bool StartRunner();
+    void GiveUp(Runner& runner);
+    void EndRunners();
+    static DWORD WINAPI RunCandidates(void* parameter);
+    std::size_t TakeNext();
+    void Record(std::size_t index, Outcome outcome, DWORD error);
+    void NoteUninspected(DWORD processId, DWORD error);
+    void Changed();
+
+    mutable CRITICAL_SECTION lock_;
+    std::atomic<long> references_{1};
+    ChangeCallback changed_;
+    void* context_;
+    HandleListClass firstClass_;
+    std::string path_;
+    UniqueNtHandle object_;          // the search's own handle to the object
+    UniqueWin32Handle runnerEnded_;  // set by each runner as it ends
+
+    // Set before the runners start, only read afterwards.
+    SystemHandleList list_;
+    SystemHandle own_{};
+    ProcessNames names_;
+    std::vector<std::size_t> candidates_;  // entries of list_, by process
+    std::wstring target_;                  // the name candidates must have
+    bool skipPipes_ = false;
+
+    // Under lock_.
+    HolderSearch found_;
+    HolderProgress progress_;
+    std::size_t next_ = 0;  // the next candidate to take
+    bool stopping_ = false;
+    bool closed_ = false;   // changes are over
+    std::vector<std::unique_ptr<Runner>> runners_;  // added to by the watching thread only
+};
+
+inline void ReleaseHolderSearch(HolderSearchRun* run) noexcept { run->Release(); }
+using HolderSearchOwner = UniqueOwner<HolderSearchRun*, ReleaseHolderSearch>;
+
+// Runs a whole search on the calling thread: the holders by process id and
+// handle value. Extended tries class 64 and then 16; Legacy reads class 16 only.
+HolderSearch FindObjectHolders(const char* path, HandleListClass firstClass = HandleListClass::Extended);

@@ -1,0 +1,53 @@
+#include "support/query_gate.h"
+
+#include <atomic>
+
+#include "support/sheet_pages.h"
+#include "support/test_namespace.h"
+
+namespace {
+
+// The query runs on the search's threads and is a plain function: its state is process-wide.
+UniqueWin32Handle Gate;
+ACCESS_MASK HeldAccess = 0;
+std::wstring HeldName;
+std::atomic<long> Reached{0};
+
+bool IsHeld(HANDLE copy, const UNICODE_STRING& name, bool named) {
+    if (HeldAccess != 0 && GrantedAccess(copy) == HeldAccess) return true;
+    return named && !HeldName.empty() &&
+           std::wstring(name.Buffer, name.Length / sizeof(WCHAR)) == HeldName;
+}
+
+bool GatedQuery(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING& name) {
+    const bool named = QueryCandidateName(copy, skipPipes, buffer, name);
+    if (IsHeld(copy, name, named)) {
+        ++Reached;
+        WaitForSingleObject(Gate.get(), INFINITE);
+    }
+    return named;
+}
+
+}  // namespace
+
+QueryGate::QueryGate(QueryTimeLimits limits) {
+    Gate.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    HeldAccess = 0;
+    HeldName.clear();
+    Reached = 0;
+    QueryLimits = limits;
+    CandidateNames = GatedQuery;
+}
+
+QueryGate::~QueryGate() {
+    Open();
+    PumpUntil([] { return LiveCandidateThreads() == 0; });
+    CandidateNames = QueryCandidateName;
+    QueryLimits = kDefaultQueryTimeLimits;
+    Gate.reset();
+}
+
+void QueryGate::HoldAccess(ACCESS_MASK access) { HeldAccess = access; }
+void QueryGate::HoldName(const std::wstring& name) { HeldName = name; }
+void QueryGate::Open() { SetEvent(Gate.get()); }
+long QueryGate::Waiting() const { return Reached; }
