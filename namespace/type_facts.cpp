@@ -3,11 +3,11 @@
 #include <cstdio>
 #include <cstring>
 #include <initializer_list>
-#include <iterator>
 #include <string_view>
 
 #include "common/count_text.h"
 #include "common/path_block.h"
+#include "namespace/fact_format.h"
 #include "namespace/link_chain.h"
 #include "namespace/object_details.h"
 #include "namespace/object_opener.h"
@@ -22,112 +22,6 @@ constexpr ACCESS_MASK kDirectoryQuery = 0x1;
 // Key information records are bounded by their 16-bit name lengths.
 constexpr std::size_t kLargestKeyRecord = 0x20000;
 
-struct FlagName {
-    ULONG flag;
-    const char* name;
-};
-
-constexpr FlagName kSectionAttributes[] = {
-    {0x00200000, "based"},
-    {0x00400000, "no change"},
-    {0x00800000, "file-backed"},
-    {0x01000000, "image"},
-    {0x02000000, "protected image"},
-    {0x04000000, "reserve"},
-    {0x08000000, "commit"},
-    {0x10000000, "no cache"},
-    {0x40000000, "write combine"},
-    {0x80000000, "large pages"},
-};
-
-constexpr FlagName kImageCharacteristics[] = {
-    {0x0001, "relocations stripped"},
-    {0x0002, "executable"},
-    {0x0004, "line numbers stripped"},
-    {0x0008, "local symbols stripped"},
-    {0x0010, "aggressive trim"},
-    {0x0020, "large address aware"},
-    {0x0080, "bytes reversed low"},
-    {0x0100, "32-bit machine"},
-    {0x0200, "debug stripped"},
-    {0x0400, "run from swap if removable"},
-    {0x0800, "run from swap if on network"},
-    {0x1000, "system"},
-    {0x2000, "DLL"},
-    {0x4000, "uniprocessor only"},
-    {0x8000, "bytes reversed high"},
-};
-
-constexpr FlagName kJobLimitFlags[] = {
-    {0x0001, "working set"},
-    {0x0002, "process time"},
-    {0x0004, "job time"},
-    {0x0008, "active processes"},
-    {0x0010, "affinity"},
-    {0x0020, "priority class"},
-    {0x0040, "preserve job time"},
-    {0x0080, "scheduling class"},
-    {0x0100, "process memory"},
-    {0x0200, "job memory"},
-    {0x0400, "die on unhandled exception"},
-    {0x0800, "breakaway allowed"},
-    {0x1000, "silent breakaway"},
-    {0x2000, "kill on job close"},
-    {0x4000, "subset affinity"},
-};
-
-constexpr FlagName kDeviceCharacteristics[] = {
-    {0x00000001, "removable media"},
-    {0x00000002, "read-only"},
-    {0x00000004, "floppy diskette"},
-    {0x00000008, "write once"},
-    {0x00000010, "remote"},
-    {0x00000020, "mounted"},
-    {0x00000040, "virtual volume"},
-    {0x00000080, "generated name"},
-    {0x00000100, "secure open"},
-    {0x00000800, "plug and play"},
-    {0x00001000, "terminal services"},
-    {0x00002000, "WebDAV"},
-    {0x00010000, "shared volume"},
-    {0x00020000, "app container traversal"},
-    {0x00040000, "portable"},
-};
-
-// The device types by their number, from 1.
-constexpr const char* kDeviceTypes[] = {
-    "Beep", "CD-ROM", "CD-ROM file system", "Controller", "Datalink", "DFS", "Disk", "Disk file system",
-    "File system", "Inport port", "Keyboard", "Mailslot", "MIDI in", "MIDI out", "Mouse", "Multi-UNC provider",
-    "Named pipe", "Network", "Network browser", "Network file system", "Null", "Parallel port",
-    "Physical network card", "Printer", "Scanner", "Serial mouse port", "Serial port", "Screen", "Sound",
-    "Streams", "Tape", "Tape file system", "Transport", "Unknown", "Video", "Virtual disk", "Wave in",
-    "Wave out", "8042 port", "Network redirector", "Battery", "Bus extender", "Modem", "VDM", "Mass storage",
-    "SMB", "Kernel streaming", "Changer", "Smart card", "ACPI", "DVD", "Full-screen video", "DFS file system",
-    "DFS volume", "Serenum", "Terminal server", "KSEC", "FIPS", "InfiniBand",
-};
-
-struct NumberName {
-    ULONG number;
-    const char* name;
-};
-
-constexpr NumberName kSubsystems[] = {
-    {1, "Native"},       {2, "Windows GUI"},      {3, "Windows console"},     {5, "OS/2 console"},
-    {7, "POSIX console"}, {8, "Native Windows 9x driver"}, {9, "Windows CE GUI"}, {10, "EFI application"},
-    {11, "EFI boot service driver"}, {12, "EFI runtime driver"}, {13, "EFI ROM"}, {14, "Xbox"},
-    {16, "Windows boot application"},
-};
-
-constexpr NumberName kPoolTypes[] = {
-    {0, "Non-paged"},
-    {1, "Paged"},
-    {2, "Non-paged, must succeed"},
-    {4, "Non-paged, cache aligned"},
-    {5, "Paged, cache aligned"},
-    {6, "Non-paged, cache aligned, must succeed"},
-    {512, "Non-paged, not executable"},
-};
-
 // Types outside the nine rows that have open services of their own.
 struct ExtraOpen {
     const char* typeName;
@@ -141,36 +35,9 @@ constexpr ExtraOpen kExtraOpens[] = {
     {"KeyedEvent", nullptr, "NtOpenKeyedEvent", 0},
 };
 
-std::string Hex(ULONGLONG value, int digits) {
-    char text[24];
-    std::snprintf(text, sizeof text, "0x%0*llX", digits, value);
-    return text;
-}
-
-template <std::size_t N>
-std::string DescribeFlags(ULONG value, const FlagName (&names)[N], int digits) {
-    std::string text;
-    ULONG named = 0;
-    for (const FlagName& flag : names) {
-        if ((value & flag.flag) != flag.flag) continue;
-        text += (text.empty() ? "" : ", ") + std::string(flag.name);
-        named |= flag.flag;
-    }
-    if ((value & ~named) != 0) text += (text.empty() ? "other " : ", other ") + Hex(value & ~named, 1);
-    return Hex(value, digits) + " (" + (text.empty() ? "none" : text) + ")";
-}
-
-template <std::size_t N>
-std::string NameOf(ULONG number, const NumberName (&names)[N]) {
-    for (const NumberName& entry : names) {
-        if (entry.number == number) return entry.name;
-    }
-    return "type " + std::to_string(number);
-}
-
 std::string NotAvailable(NTSTATUS status) {
     if (status == kStatusProcedureNotFound) return std::string(kNotAvailable) + " on this system";
-    return std::string(kNotAvailable) + " (status " + Hex(static_cast<ULONG>(status), 8) + ")";
+    return std::string(kNotAvailable) + " (status " + FormatHex(static_cast<ULONG>(status), 8) + ")";
 }
 
 std::string YesNo(bool value) { return value ? "Yes" : "No"; }
@@ -335,15 +202,14 @@ struct Gathering {
 };
 
 std::string FormatAddress(const void* address) {
-    return Hex(reinterpret_cast<ULONG_PTR>(address), static_cast<int>(2 * sizeof(void*)));
+    return FormatHex(reinterpret_cast<ULONG_PTR>(address), static_cast<int>(2 * sizeof(void*)));
 }
 
 void AddImageLines(Gathering& g, const SectionImageInformation& image) {
     g.Add("Entry point", FormatAddress(image.transferAddress));
-    g.Add("Subsystem", NameOf(image.subsystemType, kSubsystems) + ", version " +
-                           std::to_string(image.subsystemMajorVersion) + "." +
-                           std::to_string(image.subsystemMinorVersion));
-    g.Add("Image characteristics", DescribeFlags(image.imageCharacteristics, kImageCharacteristics, 4));
+    g.Add("Subsystem",
+          FormatSubsystem(image.subsystemType, image.subsystemMajorVersion, image.subsystemMinorVersion));
+    g.Add("Image characteristics", FormatImageCharacteristics(image.imageCharacteristics));
 }
 
 void SectionLines(Gathering& g) {
@@ -353,7 +219,7 @@ void SectionLines(Gathering& g) {
     const NTSTATUS status = NtQuerySection(section, kSectionBasicInformation, &basic, sizeof basic, nullptr);
     if (status == kStatusSuccess) {
         g.Add("Size", FormatCount(basic.maximumSize.QuadPart) + " bytes");
-        g.Add("Attributes", DescribeFlags(basic.allocationAttributes, kSectionAttributes, 8));
+        g.Add("Attributes", FormatSectionAttributes(basic.allocationAttributes));
     } else {
         g.Add("Size", NotAvailable(status));
         g.Add("Attributes", NotAvailable(status));
@@ -573,7 +439,7 @@ void EveryObjectLines(Gathering& g) {
     if (handleStatus == kStatusSuccess)
         why = "the object opens as a " + figures.typeName;
     else if (g.opened.handle)
-        why = "the query on the object was refused (status " + Hex(static_cast<ULONG>(handleStatus), 8) + ")";
+        why = "the query on the object was refused (status " + FormatHex(static_cast<ULONG>(handleStatus), 8) + ")";
     else
         why = g.opened.hasService ? "the object does not open" : "objects of this type do not open";
     const NTSTATUS status = QueryTypeFiguresByName(typeName, figures);
@@ -631,7 +497,7 @@ std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, int 
         {"Generic write", describe(mapping.GenericWrite, typeRow)},
         {"Generic execute", describe(mapping.GenericExecute, typeRow)},
         {"Generic all", describe(mapping.GenericAll, typeRow)},
-        {"Pool type", NameOf(figures.poolType, kPoolTypes)},
+        {"Pool type", FormatPoolType(figures.poolType)},
         {"Maintains handle counts", YesNo(figures.maintainsHandleCount)},
     };
 }
@@ -670,25 +536,4 @@ std::vector<FactLine> DirectoryCount::Lines() const {
         {"Directories", FormatCount(directories_) + soFar},
         {"Symbolic links", FormatCount(links_) + soFar},
     };
-}
-
-std::string FormatSeconds(LONGLONG hundredNanoseconds) {
-    constexpr ULONGLONG kPerSecond = 10'000'000;
-    const ULONGLONG magnitude = hundredNanoseconds < 0 ? 0ull - static_cast<ULONGLONG>(hundredNanoseconds)
-                                                       : static_cast<ULONGLONG>(hundredNanoseconds);
-    char milliseconds[8];
-    std::snprintf(milliseconds, sizeof milliseconds, ".%03u", static_cast<unsigned>(magnitude % kPerSecond / 10'000));
-    return (hundredNanoseconds < 0 ? "-" : "") + FormatCount(static_cast<long long>(magnitude / kPerSecond)) +
-           milliseconds + " s";
-}
-
-std::string FormatJobLimitFlags(ULONG flags) { return DescribeFlags(flags, kJobLimitFlags, 8); }
-
-std::string FormatDeviceType(ULONG deviceType) {
-    const bool named = deviceType >= 1 && deviceType <= std::size(kDeviceTypes);
-    return Hex(deviceType, 8) + " (" + (named ? kDeviceTypes[deviceType - 1] : "unnamed") + ")";
-}
-
-std::string FormatDeviceCharacteristics(ULONG characteristics) {
-    return DescribeFlags(characteristics, kDeviceCharacteristics, 8);
 }

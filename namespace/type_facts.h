@@ -66,11 +66,3 @@ private:
     long links_ = 0;
     bool running_ = false;
 };
-
-// 100-nanosecond units as seconds with their sign: "-1.500 s".
-std::string FormatSeconds(LONGLONG hundredNanoseconds);
-// A job's basic limit flags: "0x00000008 (active processes)".
-std::string FormatJobLimitFlags(ULONG flags);
-// A device's type and characteristics: "0x00000015 (Null)", "0x00000100 (secure open)".
-std::string FormatDeviceType(ULONG deviceType);
-std::string FormatDeviceCharacteristics(ULONG characteristics);

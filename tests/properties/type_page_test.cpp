@@ -19,7 +19,7 @@
 
 #include "common/count_text.h"
 #include "common/list_view.h"
-#include "namespace/type_facts.h"
+#include "namespace/fact_format.h"
 #include "properties/type_page.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
