@@ -114,3 +114,18 @@ ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
     result.status = result.refusingRow != kTypeNotOpened ? kStatusAccessDenied : last;
     return result;
 }
+
+NTSTATUS OpenObjectExactlyAs(int typeIndex, const char* path, ACCESS_MASK access, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+    CountedUnicode name;
+    NTSTATUS status = name.AssignAnsi(path);
+    if (status != kStatusSuccess) return status;
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+    status = CallOpenService(typeIndex, attributes, access, handle);
+    if (status == kStatusSuccess || typeIndex != kTypeDevice) return status;
+    HANDLE device = OpenByDeviceName(path, access);
+    if (device == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED ? kStatusAccessDenied : status;
+    *handle = device;
+    return kStatusSuccess;
+}

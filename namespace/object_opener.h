@@ -82,3 +82,7 @@ struct ExactOpen {
 // The same walk as OpenAnyObject with nothing added to access: with
 // MAXIMUM_ALLOWED, an added right the object withholds would fail the open.
 ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access);
+
+// Opens path as the type of one row with exactly the access asked for; a
+// Device also through its Win32 device name. On 0 *handle is the caller's.
+NTSTATUS OpenObjectExactlyAs(int typeIndex, const char* path, ACCESS_MASK access, HANDLE* handle);

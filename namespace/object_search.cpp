@@ -17,7 +17,13 @@ std::string LowerCase(std::string text) {
 }  // namespace
 
 void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
-    needle_ = LowerCase(namePart);
+    Start(root, [needle = LowerCase(namePart)](const DirectoryReader& entry, SearchResult&) {
+        return needle.empty() || LowerCase(entry.Name()).find(needle) != std::string::npos;
+    });
+}
+
+void ObjectSearch::Start(const std::string& root, SearchTest test) {
+    test_ = std::move(test);
     levels_.clear();
     unsearched_.clear();
     entriesRead_ = 0;
@@ -48,8 +54,8 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         const std::string path = ChildPathOf(level.path, entry.Name());
         // Only a path a block can carry addresses the object.
         const bool addressable = entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
-        if (needle_.empty() || LowerCase(entry.Name()).find(needle_) != std::string::npos)
-            found.push_back({path, entry.TypeName(), addressable});
+        SearchResult candidate{path, entry.TypeName(), addressable};
+        if (test_(entry, candidate)) found.push_back(std::move(candidate));
         if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
         // Depth first, as the tree is walked; each level keeps its directory open.
         if (!addressable)

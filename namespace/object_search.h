@@ -1,7 +1,11 @@
-// Finding objects by a part of their name, a few entries at a time, so that
-// a window can show results and stay responsive while a search runs.
+// Finding objects, a few entries at a time, so that a window can show results
+// and stay responsive while a search runs: by a part of their name, or by any
+// test of each entry, such as what the object grants this account.
 #pragma once
 
+#include <windows.h>
+
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,13 +16,19 @@ struct SearchResult {
     std::string path;      // the object's path, or its visible form
     std::string typeName;
     bool addressable;      // false when the path is a visible form that opens nothing
+    ACCESS_MASK granted = 0;  // for a search by access: what an open was granted
 };
+
+// Decides whether the entry the walk has just read is a result, and may add to what it records.
+using SearchTest = std::function<bool(const DirectoryReader& entry, SearchResult& result)>;
 
 class ObjectSearch {
 public:
     // Searches the directory at root and every directory below it for names
     // that hold namePart, compared without regard to case.
     void Start(const std::string& root, const std::string& namePart);
+    // Searches the same way for entries that pass test.
+    void Start(const std::string& root, SearchTest test);
     // Reads up to maxEntries more entries, appending what matches to found.
     // False once every directory has been read.
     bool Step(long maxEntries, std::vector<SearchResult>& found);
@@ -33,7 +43,7 @@ private:
     };
     bool Enter(const std::string& path);
 
-    std::string needle_;  // lower case
+    SearchTest test_;
     std::vector<std::unique_ptr<Level>> levels_;  // the directories being read, outermost first
     std::vector<std::string> unsearched_;
     long entriesRead_ = 0;

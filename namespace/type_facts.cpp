@@ -152,9 +152,11 @@ OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, con
     OpenResult result;
     HANDLE handle = nullptr;
     if (row != kTypeNotOpened) {
-        for (ACCESS_MASK access : {kQueryRight, ACCESS_MASK{0}}) {
+        // By path exactly as asked: an object may grant its query right, or
+        // something, and still withhold READ_CONTROL.
+        for (ACCESS_MASK access : {kQueryRight, kMaximumAllowed}) {
             result.status = ByEntry(listing) ? listing.reader.OpenEntry(row, access, true, &handle)
-                                             : OpenObjectByType(row, path, access, true, &handle);
+                                             : OpenObjectExactlyAs(row, path, access, &handle);
             if (result.status == kStatusSuccess) {
                 result.handle.reset(handle);
                 break;

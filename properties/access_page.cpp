@@ -9,7 +9,7 @@
 #include "common/list_view.h"
 #include "namespace/sddl_text.h"
 #include "properties/access_tables.h"
-#include "properties/handles_page.h"
+#include "properties/right_names.h"
 #include "properties/security_page.h"
 #include "resource_ids.h"
 
@@ -36,19 +36,6 @@ constexpr DialogListColumn kColumns[] = {
     {"This account", 60},
 };
 
-// The permission table of each row of ObjectTypeTable.
-constexpr SecurityObjectKind kKindOfRow[kObjectTypeCount] = {
-    SecurityObjectKind::Other,      // SymbolicLink
-    SecurityObjectKind::Directory,  // Directory
-    SecurityObjectKind::Other,      // Mutant
-    SecurityObjectKind::Other,      // Section
-    SecurityObjectKind::Other,      // Event
-    SecurityObjectKind::Other,      // Semaphore
-    SecurityObjectKind::Key,        // Key
-    SecurityObjectKind::Other,      // Timer
-    SecurityObjectKind::Device,     // Device
-};
-
 struct StandardRight {
     ACCESS_MASK mask;
     const char* name;
@@ -64,22 +51,6 @@ constexpr StandardRight kStandardRights[] = {
 };
 
 constexpr ACCESS_MASK kGenericRights = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
-
-std::string Hex(ACCESS_MASK mask) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(mask));
-    return text;
-}
-
-// A table title as a name: "&Query State (Q)" is "Query State".
-std::string TitleAsName(const wchar_t* title) {
-    std::string name;
-    for (const wchar_t* c = title; *c != L'\0' && *c != L'('; ++c) {
-        if (*c != L'&') name += static_cast<char>(*c < 0x80 ? *c : L'?');
-    }
-    while (!name.empty() && name.back() == ' ') name.pop_back();
-    return name;
-}
 
 ACCESS_MASK MapGenerics(ACCESS_MASK mask, const GENERIC_MAPPING& mapping) {
     ACCESS_MASK mapped = mask & ~kGenericRights;
@@ -103,7 +74,7 @@ std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
     std::vector<AccessRightLine> lines;
     const int row = picture.access.typeIndex;
     if (row < 0 || row >= kObjectTypeCount) return lines;
-    const SedApplicationAccesses table = PermissionAccessesFor(kKindOfRow[row]);
+    const SedApplicationAccesses table = PermissionAccessesFor(KindOfTypeRow(row));
     ACCESS_MASK named = 0;
     for (ULONG i = 0; i < table.count; ++i) {
         const SedApplicationAccess& right = table.accessGroup[i];
@@ -115,7 +86,7 @@ std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
         } else {
             named |= mask;
         }
-        lines.push_back({TitleAsName(right.permissionTitle), mask, StateOf(mask, picture)});
+        lines.push_back({RightName(right.permissionTitle), mask, StateOf(mask, picture)});
     }
     const ACCESS_MASK valid = picture.typeKnown ? picture.type.validAccessMask : 0;
     for (const StandardRight& standard : kStandardRights) {
@@ -129,7 +100,7 @@ std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
 }
 
 std::string DescribeSummary(const AccessPicture& picture, const char* path) {
-    if (picture.access.status == kStatusSuccess) return "Granted to this account: " + Hex(picture.access.granted);
+    if (picture.access.status == kStatusSuccess) return "Granted to this account: " + FormatAccessMask(picture.access.granted);
     if (picture.access.status == kStatusAccessDenied) return "Refused: the object grants this account no right.";
     char status[32];
     std::snprintf(status, sizeof status, " (status 0x%08lX)", static_cast<unsigned long>(picture.access.status));
@@ -158,7 +129,7 @@ std::string DescribeCheck(const AccessPicture& picture) {
     std::string line;
     if (const ACCESS_MASK more = opened & ~checked)
         line = "Privileges or ownership grant more than the DACL: " + DescribeAccess(more, row) +
-               "; the access check against the DACL gives " + Hex(checked) + ".";
+               "; the access check against the DACL gives " + FormatAccessMask(checked) + ".";
     if (const ACCESS_MASK more = checked & ~opened)
         line += std::string(line.empty() ? "" : " ") +
                 "The access check against the DACL gives more than the open was granted: " +
@@ -195,7 +166,7 @@ void ReadAndShow(HWND page) {
     for (const AccessRightLine& line : texts.rights) {
         const int row = AppendListRow(list, line.name.c_str());
         if (row == -1) continue;
-        SetListCell(list, row, 1, Hex(line.mask).c_str());
+        SetListCell(list, row, 1, FormatAccessMask(line.mask).c_str());
         SetListCell(list, row, 2, line.state);
     }
     SetDlgItemTextA(page, IDC_ACCESS_CHECK, texts.check.c_str());

@@ -43,11 +43,8 @@ struct HandlesPageState {
 };
 HandlesPageState HandlesPage;
 
-struct ColumnDescription {
-    const char* title;
-    int width;  // dialog units
-};
-constexpr ColumnDescription kColumns[] = {
+// Widths in dialog units.
+constexpr DialogListColumn kColumns[] = {
     {"Process", 70},
     {"PID", 30},
     {"Handle", 34},
@@ -66,31 +63,6 @@ std::string HexValue(ULONG_PTR value) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%llX", static_cast<unsigned long long>(value));
     return text;
-}
-
-// A right's title in the permission table without its mnemonic and without
-// the trailing letter in parentheses: "&Query State (Q)" is "Query State".
-std::string RightName(const wchar_t* title) {
-    std::string name;
-    for (const wchar_t* c = title; *c != L'\0'; ++c) {
-        if (*c != L'&') name += static_cast<char>(*c < 0x80 ? *c : L'?');
-    }
-    const std::size_t open = name.rfind(" (");
-    if (open != std::string::npos && !name.empty() && name.back() == ')') name.erase(open);
-    return name;
-}
-
-SecurityObjectKind KindOfRow(int typeRow) {
-    switch (typeRow) {
-    case kTypeDirectory:
-        return SecurityObjectKind::Directory;
-    case kTypeKey:
-        return SecurityObjectKind::Key;
-    case kTypeDevice:
-        return SecurityObjectKind::Device;
-    default:
-        return SecurityObjectKind::Other;
-    }
 }
 
 // "<count> <what>: a, b, c, and 2 more", naming the first entries; empty for none.
@@ -144,15 +116,6 @@ std::string DescribeDifference(const HolderSearch& search) {
     if (search.ownHandles > 0) parts = std::to_string(search.ownHandles) + " of Tarnel's own";
     if (rest > 0) parts += (parts.empty() ? "" : ", ") + std::to_string(rest) + WhereTheRestMayBe(search);
     return text + "Not listed here: " + parts + ".";
-}
-
-void InsertColumns(HWND page) {
-    HWND list = GetDlgItem(page, IDC_HANDLES_LIST);
-    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-        RECT width = {0, 0, kColumns[i].width, 0};
-        MapDialogRect(page, &width);
-        InsertListColumn(list, static_cast<int>(i), kColumns[i].title, width.right);
-    }
 }
 
 bool ShownBefore(const HandleHolder& a, const HandleHolder& b) {
@@ -261,7 +224,7 @@ BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
     const char* path = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
     std::snprintf(HandlesPage.path, sizeof HandlesPage.path, "%s", path != nullptr ? path : "");
     HandlesPage.searched = false;
-    InsertColumns(page);
+    InsertDialogListColumns(page, GetDlgItem(page, IDC_HANDLES_LIST), kColumns);
     return TRUE;
 }
 
@@ -321,21 +284,6 @@ std::string DescribeProgress(const HolderProgress& progress) {
     return "Searching: " + std::to_string(progress.examined) + " of " +
            Counted(static_cast<long>(progress.candidates), "handle", "handles") + ", " +
            Counted(static_cast<long>(progress.processes), "process", "processes");
-}
-
-std::string DescribeAccess(ACCESS_MASK granted, int typeRow) {
-    char hex[16];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(granted));
-    std::string words;
-    const SedApplicationAccesses table = PermissionAccessesFor(KindOfRow(typeRow));
-    for (ULONG i = 0; i < table.count; ++i) {
-        const SedApplicationAccess& row = table.accessGroup[i];
-        if (row.type != kSedSpecialAccess || row.accessMask1 == 0 || (granted & row.accessMask1) != row.accessMask1)
-            continue;
-        if (!words.empty()) words += ", ";
-        words += RightName(row.permissionTitle);
-    }
-    return words.empty() ? hex : std::string(hex) + " (" + words + ")";
 }
 
 INT_PTR CALLBACK HandlesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "namespace/holder_search.h"
+#include "properties/right_names.h"
 
 // The text lines of the page for one finished search.
 struct HandlesPageTexts {
@@ -24,10 +25,6 @@ HandlesPageTexts DescribeHolders(const HolderSearch& search, const char* path);
 // The summary line while a search runs: "Searching: 1200 of 30000 handles, 3 processes".
 std::string DescribeProgress(const HolderProgress& progress);
 
-// A handle's granted access: the whole mask in hex, then the single rights of
-// the object's permission table that it holds, e.g. "0x00100001 (Synchronize,
-// Query State)". typeRow is the object's row of ObjectTypeTable.
-std::string DescribeAccess(ACCESS_MASK granted, int typeRow);
 
 // The dialog procedure of the "HANDLES" page.
 INT_PTR CALLBACK HandlesPageProc(HWND page, UINT message, WPARAM wParam, LPARAM lParam);

@@ -9,7 +9,7 @@
 
 #include "common/list_view.h"
 #include "namespace/type_facts.h"
-#include "properties/handles_page.h"
+#include "properties/right_names.h"
 #include "resource_ids.h"
 
 namespace {

@@ -27,6 +27,9 @@
 #define CMD_FIND              142
 #define CMD_FIND_NEXT         143
 #define CMD_COPY_PATH         144
+/* Finding the objects this account may change: the Find box's search with a
+ * choice of rights instead of a name. */
+#define CMD_FIND_ACCESSIBLE   145
 
 /* Type Information: a sheet with only the Type page, for an object of any type. */
 #define CMD_TYPE_INFORMATION  146
@@ -100,5 +103,10 @@
 #define IDC_FIND_RESULTS           1215  /* list of what was found: path and type */
 #define IDC_FIND_COUNT             1216  /* how many were found so far */
 #define IDC_FIND_NOTES             1217  /* the directories that could not be searched */
+
+/* FIND_ACCESS_DLG, the Find Accessible box: the Find box's controls, with a
+ * choice of rights in the place of the name. */
+#define IDC_FIND_RIGHTS_LABEL      1218
+#define IDC_FIND_RIGHTS            1219  /* drop-down list: which rights make an object a result */
 
 #endif

@@ -92,6 +92,12 @@ void FindCommand(HWND mainWindow) {
     if (RunFindDialog(mainWindow, chosen)) GoToPath(chosen, mainWindow);
 }
 
+void FindAccessibleCommand(HWND mainWindow) {
+    if (IsFillRunning()) return;
+    std::string chosen;
+    if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(chosen, mainWindow);
+}
+
 void FindNextCommand(HWND mainWindow) {
     std::string next;
     if (!NextFoundPath(next)) {

@@ -1,5 +1,6 @@
 // The commands beyond the menu's first ones: Go To (Ctrl+G), Follow Link
-// (Ctrl+Enter), Find (Ctrl+F), Find Next (F3) and Copy Path (Ctrl+C).
+// (Ctrl+Enter), Find (Ctrl+F), Find Next (F3), Copy Path (Ctrl+C) and Find
+// Accessible (Ctrl+Shift+F).
 #pragma once
 
 #include <windows.h>
@@ -9,3 +10,4 @@ void FollowLinkCommand(HWND mainWindow);
 void FindCommand(HWND mainWindow);
 void FindNextCommand(HWND mainWindow);
 void CopyPathCommand(HWND mainWindow);
+void FindAccessibleCommand(HWND mainWindow);

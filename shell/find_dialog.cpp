@@ -3,10 +3,13 @@
 #include <windowsx.h>
 #include <commctrl.h>
 
+#include <iterator>
 #include <vector>
 
 #include "common/list_view.h"
+#include "namespace/access_scan.h"
 #include "namespace/object_search.h"
+#include "properties/right_names.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
 #include "views/navigation.h"
@@ -24,8 +27,12 @@ constexpr DWORD kTurnMilliseconds = 40;
 constexpr int kTextSize = 256;
 constexpr std::size_t kNamedUnsearched = 5;
 
+// One box: by a part of the name (the Find box), or by the rights an object
+// grants this account (the Find Accessible box); both read the same walk.
 struct FindSession {
+    bool byAccess = false;
     ObjectSearch search;
+    AccessScan scan;
     std::vector<SearchResult> results;
     bool running = false;
     std::string chosen;
@@ -36,7 +43,9 @@ FindSession* Session = nullptr;
 std::vector<SearchResult> LastResults;
 std::size_t NextResult = 0;
 std::string LastText;
+int LastRight = 0;  // a row of kChangeRightChoices
 bool LastEverywhere = false;
+
 
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
@@ -49,14 +58,18 @@ void AddResultRows(HWND dialog, std::size_t from) {
     for (std::size_t i = from; i < Session->results.size(); ++i) {
         const SearchResult& result = Session->results[i];
         const int row = AppendListRow(list, result.path.c_str(), static_cast<LPARAM>(i));
-        if (row >= 0) SetListCell(list, row, 1, result.typeName.c_str());
+        if (row < 0) continue;
+        SetListCell(list, row, 1, result.typeName.c_str());
+        if (Session->byAccess) SetListCell(list, row, 2, FormatAccessMask(result.granted).c_str());
     }
     SendMessageA(list, WM_SETREDRAW, TRUE, 0);
 }
 
 void ShowCount(HWND dialog, const char* state) {
-    const std::string text = std::string(state) + FormatCount(static_cast<long>(Session->results.size())) +
-                             " found in " + FormatCount(Session->search.EntriesRead()) + " entries.";
+    std::string text = std::string(state) + FormatCount(static_cast<long>(Session->results.size())) +
+                       (Session->byAccess ? " accessible in " : " found in ") +
+                       FormatCount(Session->search.EntriesRead()) + " entries.";
+    if (Session->byAccess) text += " " + FormatCount(Session->scan.Unopened()) + " could not be opened.";
     SetDlgItemTextA(dialog, IDC_FIND_COUNT, text.c_str());
 }
 
@@ -114,14 +127,22 @@ void Continue(HWND dialog) {
 }
 
 void StartSearch(HWND dialog) {
-    char text[kTextSize] = {};
-    GetDlgItemTextA(dialog, IDC_FIND_TEXT, text, kTextSize);
-    LastText = text;
     LastEverywhere = IsDlgButtonChecked(dialog, IDC_FIND_EVERYWHERE) == BST_CHECKED;
+    const std::string root = LastEverywhere ? std::string("\\") : std::string(CurrentDirectory);
     SendMessageA(Results(dialog), LVM_DELETEALLITEMS, 0, 0);
     SetDlgItemTextA(dialog, IDC_FIND_NOTES, "");
     Session->results.clear();
-    Session->search.Start(LastEverywhere ? std::string("\\") : std::string(CurrentDirectory), LastText);
+    if (Session->byAccess) {
+        const auto choice = static_cast<int>(SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_GETCURSEL, 0, 0));
+        LastRight = choice >= 0 && choice < static_cast<int>(std::size(kChangeRightChoices)) ? choice : 0;
+        Session->scan = AccessScan(kChangeRightChoices[LastRight].right);
+        Session->search.Start(root, Session->scan.AsSearchTest());
+    } else {
+        char text[kTextSize] = {};
+        GetDlgItemTextA(dialog, IDC_FIND_TEXT, text, kTextSize);
+        LastText = text;
+        Session->search.Start(root, LastText);
+    }
     SetRunning(dialog, true);
     Continue(dialog);
 }
@@ -149,15 +170,23 @@ int SelectedResult(HWND dialog) {
     return static_cast<int>(SendMessageA(Results(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
+// Columns in the dialog's units: the path, its type and, by access, what was granted.
+constexpr DialogListColumn kNameColumns[] = {{"Path", 228}, {"Type", 74}};
+constexpr DialogListColumn kAccessColumns[] = {{"Path", 186}, {"Type", 62}, {"Granted", 54}};
+
 BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
     HWND list = Results(dialog);
-    RECT client;
-    GetClientRect(list, &client);
-    InsertListColumn(list, 0, "Path", client.right * 3 / 4);
-    InsertListColumn(list, 1, "Type", client.right - client.right * 3 / 4 - GetSystemMetrics(SM_CXVSCROLL));
+    if (Session->byAccess) {
+        InsertDialogListColumns(dialog, list, kAccessColumns);
+        for (const ChangeRightChoice& choice : kChangeRightChoices)
+            SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.title));
+        SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, LastRight, 0);
+    } else {
+        InsertDialogListColumns(dialog, list, kNameColumns);
+        SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
+        SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());
+    }
     SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
-    SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());
     CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, LastEverywhere ? IDC_FIND_EVERYWHERE : IDC_FIND_HERE);
     return TRUE;
 }
@@ -211,14 +240,25 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-bool RunFindDialog(HWND owner, std::string& chosen) {
+namespace {
+
+bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::string& chosen) {
     FindSession session;
+    session.byAccess = byAccess;
     Session = &session;
-    const INT_PTR result = DialogBoxParamA(AppContext.instance, "FIND_DLG", owner, FindDlgProc, 0);
+    const INT_PTR result = DialogBoxParamA(AppContext.instance, templateName, owner, FindDlgProc, 0);
     Session = nullptr;
     if (result != IDOK) return false;
     chosen = session.chosen;
     return true;
+}
+
+}  // namespace
+
+bool RunFindDialog(HWND owner, std::string& chosen) { return RunFindBox("FIND_DLG", false, owner, chosen); }
+
+bool RunFindAccessibleDialog(HWND owner, std::string& chosen) {
+    return RunFindBox("FIND_ACCESS_DLG", true, owner, chosen);
 }
 
 bool NextFoundPath(std::string& path) {

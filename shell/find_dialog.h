@@ -16,6 +16,11 @@ inline constexpr long kFindEntriesPerTurn = 1000;
 // the user chose a result to go to.
 bool RunFindDialog(HWND owner, std::string& chosen);
 
+// The Find Accessible box: the same search for the objects whose rights this
+// account may use to change them, each opened with MAXIMUM_ALLOWED as the
+// system grants it and closed again; a choice of rights instead of a name.
+bool RunFindAccessibleDialog(HWND owner, std::string& chosen);
+
 // The result of the last search after the one gone to last, from the first
 // again after the last; false when the last search found nothing.
 bool NextFoundPath(std::string& path);

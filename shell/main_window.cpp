@@ -124,6 +124,9 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case CMD_COPY_PATH:
             CopyPathCommand(window);
             return 0;
+        case CMD_FIND_ACCESSIBLE:
+            FindAccessibleCommand(window);
+            return 0;
         case CMD_TYPE_INFORMATION:
             ShowSelectedTypeInformation();
             return 0;

@@ -115,6 +115,16 @@ std::string ScratchDirectory::AddEventBesideOtherCase(const std::string& relativ
     return Remember(full, NtCreateEvent(&handle, kAllAccess, attributes.Get(), 0, FALSE), handle);
 }
 
+std::string ScratchDirectory::AddEventWithDescriptor(const std::string& relative, std::vector<BYTE> descriptor) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    if (descriptor.empty()) return {};
+    attributes.Get()->SecurityDescriptor = descriptor.data();
+    HANDLE handle = nullptr;
+    // A descriptor may grant its creator nothing: the creator asks for nothing.
+    return Remember(full, NtCreateEvent(&handle, 0, attributes.Get(), 0, FALSE), handle);
+}
+
 std::string ScratchDirectory::AddMutant(const std::string& relative, bool ownedByThisThread) {
     std::string full = PathOf(relative);
     NamedAttributes attributes(full);

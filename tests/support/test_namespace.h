@@ -32,6 +32,8 @@ public:
     // An event made with its name compared exactly, so that it may sit beside
     // one whose name differs only in letter case.
     std::string AddEventBesideOtherCase(const std::string& relative);
+    // An event with the descriptor given (self-relative), its creator asking for no access.
+    std::string AddEventWithDescriptor(const std::string& relative, std::vector<BYTE> descriptor);
     std::string AddMutant(const std::string& relative, bool ownedByThisThread);
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
     std::string AddTimer(const std::string& relative);

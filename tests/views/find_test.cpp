@@ -4,6 +4,7 @@
 
 #include "browser_fixture.h"
 #include "resource_ids.h"
+#include "namespace/access_scan.h"
 #include "shell/find_dialog.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
@@ -78,6 +79,21 @@ protected:
         SendMessageA(dialog, WM_NOTIFY, IDC_FIND_RESULTS, reinterpret_cast<LPARAM>(&header));
     }
 
+    // The same through the Find Accessible box, with a row of the rights' choice.
+    void FindAccessible(int choice, std::function<void(HWND)> act) {
+        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+            if (caught.isMessageBox || caught.caption != "Find Accessible") return false;
+            SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, choice, 0);
+            CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, IDC_FIND_HERE);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            PendingBox = dialog;
+            PendingAct = act;
+            SetTimer(nullptr, 0, 10, ActWhenSearchEnds);
+            return true;
+        });
+        Command(CMD_FIND_ACCESSIBLE);
+    }
+
     static int ResultRow(HWND dialog, const std::string& path) {
         HWND list = GetDlgItem(dialog, IDC_FIND_RESULTS);
         for (int row = 0; row < ListView_GetItemCount(list); ++row)
@@ -150,6 +166,7 @@ struct StopDriver {
         std::string count;
     };
     HWND box = nullptr;
+    int keyTarget = IDC_FIND_TEXT;  // the control that has the keyboard
     int phase = 0;
     Stop byEsc, byClick;
     bool openAfterEsc = false;
@@ -166,7 +183,7 @@ struct StopDriver {
         switch (phase) {
         case 0:  // the first search runs: Esc stops it
             byEsc.before = EntriesShown(box);
-            PostMessageA(GetDlgItem(box, IDC_FIND_TEXT), WM_KEYDOWN, VK_ESCAPE, 0);
+            PostMessageA(GetDlgItem(box, keyTarget), WM_KEYDOWN, VK_ESCAPE, 0);
             phase = 1;
             break;
         case 1:
@@ -185,7 +202,7 @@ struct StopDriver {
             if (Running()) break;
             Ended(byClick);
             KillTimer(nullptr, id);
-            PostMessageA(GetDlgItem(box, IDC_FIND_TEXT), WM_KEYDOWN, VK_ESCAPE, 0);  // now it closes the box
+            PostMessageA(GetDlgItem(box, keyTarget), WM_KEYDOWN, VK_ESCAPE, 0);  // now it closes the box
             break;
         }
     }
@@ -193,8 +210,8 @@ struct StopDriver {
 StopDriver* StopDriver::Active = nullptr;
 
 // A search of tens of thousands of entries serves Esc and Stop within one
-// turn: the box reads "Stopped" having read fewer entries than there are.
-// Esc closes the box only once no search runs.
+// turn, by name and by access alike: the box reads "Stopped" having read
+// fewer entries than there are. Esc closes the box only once no search runs.
 TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
     constexpr int kDirectories = 100, kEventsEach = 200;
     for (int d = 0; d < kDirectories; ++d) {
@@ -206,27 +223,91 @@ TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
     ASSERT_TRUE(OpenBrowser());
     ShowScratch();
 
-    StopDriver driver;
-    StopDriver::Active = &driver;
-    DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-        if (caught.isMessageBox || driver.box != nullptr) return false;
-        driver.box = dialog;
-        SetDlgItemTextA(dialog, IDC_FIND_TEXT, "many");
-        CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, IDC_FIND_HERE);
-        SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-        SetTimer(nullptr, 0, 20, StopDriver::Tick);
-        return true;
-    });
-    Command(CMD_FIND);
+    const struct {
+        UINT command;
+        const char* caption;
+        int keyTarget;
+    } boxes[] = {
+        {CMD_FIND, "Find", IDC_FIND_TEXT},
+        {CMD_FIND_ACCESSIBLE, "Find Accessible", IDC_FIND_RIGHTS},
+    };
+    for (const auto& which : boxes) {
+        SCOPED_TRACE(which.caption);
+        StopDriver driver;
+        driver.keyTarget = which.keyTarget;
+        StopDriver::Active = &driver;
+        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+            if (caught.isMessageBox || driver.box != nullptr) return false;
+            driver.box = dialog;
+            if (which.keyTarget == IDC_FIND_TEXT) SetDlgItemTextA(dialog, IDC_FIND_TEXT, "many");
+            CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, IDC_FIND_HERE);
+            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
+            SetTimer(nullptr, 0, 20, StopDriver::Tick);
+            return true;
+        });
+        Command(which.command);
 
-    for (const StopDriver::Stop* stop : {&driver.byEsc, &driver.byClick}) {
-        EXPECT_EQ(stop->count.rfind("Stopped: ", 0), 0u) << stop->count;
-        EXPECT_GE(stop->before, 0) << stop->count;
-        EXPECT_LT(stop->after, kEntries) << stop->count;
-        EXPECT_LE(stop->after - stop->before, kFindEntriesPerTurn) << stop->count;
+        for (const StopDriver::Stop* stop : {&driver.byEsc, &driver.byClick}) {
+            EXPECT_EQ(stop->count.rfind("Stopped: ", 0), 0u) << stop->count;
+            EXPECT_GE(stop->before, 0) << stop->count;
+            EXPECT_LT(stop->after, kEntries) << stop->count;
+            EXPECT_LE(stop->after - stop->before, kFindEntriesPerTurn) << stop->count;
+        }
+        EXPECT_TRUE(driver.openAfterEsc);
+        EXPECT_FALSE(IsWindow(driver.box));
     }
-    EXPECT_TRUE(driver.openAfterEsc);
-    EXPECT_FALSE(IsWindow(driver.box));
+}
+
+// Find Accessible lists the objects whose granted rights would let this
+// account change them, each with what it was granted; an object that grants
+// nothing is counted, not listed; a choice of one right narrows the list;
+// choosing a result goes there.
+TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
+    const std::string denyWriteDac =
+        scratch_.AddEventWithDescriptor("DenyWriteDac", DescriptorFromSddl("O:SYG:SYD:(D;;WD;;;WD)(A;;GA;;;WD)"));
+    const std::string nullDacl = scratch_.AddEventWithDescriptor("NullDacl", DescriptorWithNullDacl("O:SYG:SY"));
+    const std::string owned = scratch_.AddEventWithDescriptor("OwnedEmpty", DescriptorFromSddl("D:"));
+    ASSERT_FALSE(scratch_.AddEventWithDescriptor("SyncOnly", DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)")).empty());
+    ASSERT_FALSE(scratch_.AddEventWithDescriptor("Empty", DescriptorFromSddl("O:SYG:SYD:")).empty());
+    ASSERT_FALSE(denyWriteDac.empty() || nullDacl.empty() || owned.empty());
+    ASSERT_TRUE(OpenBrowser());
+    ShowScratch();
+
+    auto choiceOf = [](ChangeRight right) {
+        for (std::size_t i = 0; i < std::size(kChangeRightChoices); ++i)
+            if (kChangeRightChoices[i].right == right) return static_cast<int>(i);
+        return -1;
+    };
+    auto pathsOf = [](const FindView& view) {
+        std::set<std::string> paths;
+        for (const auto& result : view.results) paths.insert(result.first);
+        return paths;
+    };
+    FindView any, writeDac, modify;
+    std::string grantedDenied;
+    FindAccessible(choiceOf(ChangeRight::Any), [&](HWND dialog) {
+        any = ReadFindBox(dialog);
+        grantedDenied = ItemText(GetDlgItem(dialog, IDC_FIND_RESULTS), ResultRow(dialog, denyWriteDac), 2);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(pathsOf(any), (std::set<std::string>{denyWriteDac, nullDacl, owned}));
+    EXPECT_EQ(any.count, "3 accessible in 5 entries. 1 could not be opened.");
+    const unsigned long granted = std::stoul(grantedDenied, nullptr, 16);
+    EXPECT_EQ(granted & WRITE_DAC, 0u) << grantedDenied;
+    EXPECT_EQ(granted & (DELETE | EVENT_MODIFY_STATE), static_cast<unsigned long>(DELETE | EVENT_MODIFY_STATE))
+        << grantedDenied;
+
+    FindAccessible(choiceOf(ChangeRight::WriteDac), [&](HWND dialog) {
+        writeDac = ReadFindBox(dialog);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(pathsOf(writeDac), (std::set<std::string>{nullDacl, owned}));
+    FindAccessible(choiceOf(ChangeRight::Modify), [&](HWND dialog) {
+        modify = ReadFindBox(dialog);
+        DoubleClickResult(dialog, ResultRow(dialog, denyWriteDac));
+    });
+    EXPECT_EQ(pathsOf(modify), (std::set<std::string>{denyWriteDac, nullDacl}));
+    EXPECT_EQ(SelectedNames(), std::vector<std::string>{"DenyWriteDac"});
 }
 
 // Find Next goes to each result of the last search in turn, then from the

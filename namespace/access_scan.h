@@ -1,0 +1,59 @@
+// Finding the objects this account may change: each entry a search reads is
+// opened by its listed type with MAXIMUM_ALLOWED, as the system grants it, and
+// is a result when what it was granted holds a right that changes the object.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "namespace/object_search.h"
+
+// The rights a scan looks for.
+enum class ChangeRight { Any, Modify, Delete, WriteDac, WriteOwner };
+
+struct ChangeRightChoice {
+    ChangeRight right;
+    const char* title;
+};
+inline constexpr ChangeRightChoice kChangeRightChoices[] = {
+    {ChangeRight::Any, "Any right that changes the object"},
+    {ChangeRight::Modify, "Modify (the rights its type gives to change it)"},
+    {ChangeRight::Delete, "Delete"},
+    {ChangeRight::WriteDac, "Change permissions (WRITE_DAC)"},
+    {ChangeRight::WriteOwner, "Change owner (WRITE_OWNER)"},
+};
+
+// The rights of a type that change its objects: the type's own rights that
+// generic write maps to (reading and waiting rights aside).
+ACCESS_MASK ModifyRightsOf(const GENERIC_MAPPING& mapping);
+
+// The rights a choice stands for, for a type with this mapping.
+ACCESS_MASK WantedRights(ChangeRight right, const GENERIC_MAPPING& mapping);
+
+// The test a search runs on each entry. Every handle it opens is closed before
+// it returns; it remembers each type's mapping as it meets the type.
+class AccessScan {
+public:
+    explicit AccessScan(ChangeRight right = ChangeRight::Any) : right_(right) {}
+
+    // True when the entry's object grants a wanted right; result.granted is
+    // what it was granted. An entry that cannot be opened at all is counted.
+    bool Test(const DirectoryReader& entry, SearchResult& result);
+    SearchTest AsSearchTest() {
+        return [this](const DirectoryReader& entry, SearchResult& result) { return Test(entry, result); };
+    }
+    long Unopened() const { return unopened_; }
+
+private:
+    struct TypeRights {
+        std::string typeName;
+        GENERIC_MAPPING mapping;
+    };
+    const GENERIC_MAPPING& MappingOf(const std::string& typeName, HANDLE object);
+
+    ChangeRight right_;
+    long unopened_ = 0;
+    std::vector<TypeRights> types_;
+};
