@@ -23,6 +23,8 @@
 #include "namespace/directory_walk.h"
 #include "namespace/object_order.h"
 #include "namespace/native_services.h"
+#include "namespace/type_facts.h"
+#include "properties/type_page.h"
 #include "shell/app_context.h"
 #include "shell/startup.h"
 #include "support/test_namespace.h"
@@ -138,6 +140,44 @@ double MeasureWalkOnly(const std::string& directory) {
     return elapsed;
 }
 
+// The Type page's work on a huge directory: finding the entry the directory
+// lists last (the page reads the directory up to it), and counting every
+// entry a slice per tick, with the longest slice: the longest the window waits.
+struct TypePageTimes {
+    double findLast;
+    double count;
+    double longestSlice;
+};
+
+TypePageTimes MeasureTypePage(const std::string& directory) {
+    TypePageTimes times{};
+    DirectoryReader reader;
+    std::string last;
+    if (reader.Open(directory.c_str())) {
+        while (reader.Next()) last = reader.Name();
+    }
+    double start = Seconds();
+    const TypeFacts facts = GatherTypeFacts(ChildPathOf(directory, last).c_str(), [](ACCESS_MASK, int) {
+        return std::string();
+    });
+    times.findLast = Seconds() - start;
+    if (!facts.located) std::fprintf(stderr, "the Type page did not find %s\n", last.c_str());
+
+    HANDLE handle = nullptr;
+    NamedAttributes attributes(directory);
+    if (NtOpenDirectoryObject(&handle, 0x1, attributes.Get()) != kStatusSuccess) return times;
+    DirectoryCount count;
+    start = Seconds();
+    count.Start(UniqueNtHandle(handle));
+    for (bool more = true; more;) {
+        const double sliceStart = Seconds();
+        more = count.Step(kDefaultCountSlice, kCountSliceBudgetMs);
+        times.longestSlice = std::max(times.longestSlice, Seconds() - sliceStart);
+    }
+    times.count = Seconds() - start;
+    return times;
+}
+
 struct Result {
     long n;
     double bareFloor;
@@ -150,6 +190,7 @@ struct Result {
     Counts navigationCounts;
     Counts refreshCounts;
     int rowsShown;
+    TypePageTimes typePage;
 };
 
 // Progress on the error stream, so a long run shows where it is.
@@ -239,6 +280,14 @@ Result MeasureSize(long n) {
 
     // After the memory figure, so the diagnostic walk's own allocations do not count.
     for (int r = 0; r < repeats; ++r) walks.push_back(MeasureWalkOnly(directory));
+    std::vector<double> finds, counts, slices;
+    for (int r = 0; r < repeats; ++r) {
+        const TypePageTimes times = MeasureTypePage(directory);
+        finds.push_back(times.findLast);
+        counts.push_back(times.count);
+        slices.push_back(times.longestSlice);
+    }
+    result.typePage = {Median(finds), Median(counts), Median(slices)};
 
     result.bareFloor = Median(bareFloors);
     result.floor = Median(floors);
@@ -285,6 +334,11 @@ void MeasureDirectories(const std::vector<long>& sizes) {
                     r.refreshCounts.opens);
     }
     std::printf("Start-up tree fill of the whole namespace: %.3f s\n\n", treeFill);
+    std::printf("%8s %14s %12s %20s\n", "rows", "Type: find s", "count s", "longest slice ms");
+    for (const Result& r : results)
+        std::printf("%8ld %14.3f %12.3f %20.1f\n", r.n, r.typePage.findLast, r.typePage.count,
+                    r.typePage.longestSlice * 1000.0);
+    std::printf("\n");
 
     Emit("startup_tree_fill_s", 0, treeFill);
     for (const Result& r : results) {
@@ -306,6 +360,9 @@ void MeasureDirectories(const std::vector<long>& sizes) {
         Emit("refresh_enumerations", r.n, r.refreshCounts.enumerations);
         Emit("refresh_opens", r.n, r.refreshCounts.opens);
         Emit("rows_shown", r.n, r.rowsShown);
+        Emit("type_page_find_last_s", r.n, r.typePage.findLast);
+        Emit("type_page_count_s", r.n, r.typePage.count);
+        Emit("type_page_longest_slice_s", r.n, r.typePage.longestSlice);
     }
 }
 

@@ -39,12 +39,16 @@ bool MakeChildPath(char* block, std::size_t size, const char* parent, const char
 bool DirectoryReader::Open(const char* path) {
     HANDLE handle = nullptr;
     if (OpenObjectByType(kTypeDirectory, path, 0, false, &handle) != kStatusSuccess) return false;
-    directory_.reset(handle);
+    Adopt(UniqueNtHandle(handle));
+    return true;
+}
+
+void DirectoryReader::Adopt(UniqueNtHandle directory) {
+    directory_ = std::move(directory);
     context_ = 0;
     restart_ = true;
     buffer_.assign(kInitialEntryBufferBytes / sizeof(ULONG_PTR), 0);
     ++NamespaceCounters().enumerations;
-    return true;
 }
 
 NTSTATUS DirectoryReader::QueryEntry() {
@@ -83,6 +87,13 @@ NTSTATUS DirectoryReader::OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bo
     if (!directory_) return kStatusInvalidParameter;
     const auto* entry = reinterpret_cast<const DirectoryEntry*>(buffer_.data());
     return OpenObjectByTypeIn(typeIndex, directory_.get(), entry->name, desiredAccess, wantReadControl, handle);
+}
+
+OBJECT_ATTRIBUTES DirectoryReader::EntryAttributes(UNICODE_STRING& name) const {
+    name = WideName();
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
+    attributes.RootDirectory = directory_.get();
+    return attributes;
 }
 
 namespace {

@@ -24,6 +24,8 @@ class DirectoryReader {
 public:
     // Opens the directory as type "Directory" with no extra access; false when it cannot be opened.
     bool Open(const char* path);
+    // Reads the directory of a handle opened with DIRECTORY_QUERY; the reader takes it.
+    void Adopt(UniqueNtHandle directory);
     // Moves to the next entry; false at the end of the directory or at a failed query.
     bool Next();
     // The entry's name: exactly, or its visible form when ANSI cannot carry it.
@@ -35,6 +37,9 @@ public:
     // Opens the current entry by its own UTF-16 name, relative to the directory,
     // as OpenObjectByType would open its path.
     NTSTATUS OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bool wantReadControl, HANDLE* handle) const;
+    // Attributes naming the current entry the same way, for open services of
+    // other types; name receives the entry's name and must outlive their use.
+    OBJECT_ATTRIBUTES EntryAttributes(UNICODE_STRING& name) const;
 
 private:
     NTSTATUS QueryEntry();

@@ -21,10 +21,16 @@ inline constexpr NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106)
 inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 inline constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
 inline constexpr NTSTATUS kStatusNotFound = static_cast<NTSTATUS>(0xC0000225);
+inline constexpr NTSTATUS kStatusNotImplemented = static_cast<NTSTATUS>(0xC0000002);
+inline constexpr NTSTATUS kStatusObjectTypeMismatch = static_cast<NTSTATUS>(0xC0000024);
+inline constexpr NTSTATUS kStatusObjectNameNotFound = static_cast<NTSTATUS>(0xC0000034);
+inline constexpr NTSTATUS kStatusObjectPathNotFound = static_cast<NTSTATUS>(0xC000003A);
 
 inline constexpr ACCESS_MASK kQueryRight = 0x1;  // DIRECTORY_QUERY, SYMBOLIC_LINK_QUERY, *_QUERY_STATE
 inline constexpr ULONG kObjCaseInsensitive = 0x40;
 inline constexpr ULONG kObjPermanent = 0x10;
+inline constexpr ACCESS_MASK kMaximumAllowed = 0x02000000;
+inline constexpr ACCESS_MASK kJobObjectQuery = 0x4;  // the query right of jobs; the other types' is 0x1
 
 extern "C" {
 NTSTATUS NTAPI NtOpenSymbolicLinkObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
@@ -48,6 +54,14 @@ BOOLEAN NTAPI RtlEqualUnicodeString(const UNICODE_STRING*, const UNICODE_STRING*
 // NtQuerySystemInformation and NtQueryObject come with <winternl.h>; their
 // classes and records for the handle list are below.
 
+// The Type page's opens and queries beyond the nine types; all are in NT 4.0's
+// ntdll. NtQueryVolumeInformationFile comes with <winternl.h>.
+NTSTATUS NTAPI NtOpenIoCompletion(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
+NTSTATUS NTAPI NtQueryIoCompletion(HANDLE, ULONG, PVOID, ULONG, PULONG);
+NTSTATUS NTAPI NtQuerySection(HANDLE, ULONG, PVOID, SIZE_T, PSIZE_T);
+NTSTATUS NTAPI NtQueryTimer(HANDLE, ULONG, PVOID, ULONG, PULONG);
+NTSTATUS NTAPI NtQueryKey(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
 // Creation services: used by the tests and the benchmark to build scratch namespaces.
 NTSTATUS NTAPI NtCreateDirectoryObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
 NTSTATUS NTAPI NtCreateSymbolicLinkObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PUNICODE_STRING);
@@ -57,6 +71,10 @@ NTSTATUS NTAPI NtCreateSemaphore(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, LONG,
 NTSTATUS NTAPI NtCreateTimer(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG);
 NTSTATUS NTAPI NtCreateSection(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PLARGE_INTEGER, ULONG, ULONG, HANDLE);
 NTSTATUS NTAPI NtReleaseMutant(HANDLE, PLONG);
+NTSTATUS NTAPI NtSetTimer(HANDLE, PLARGE_INTEGER, PVOID, PVOID, BOOLEAN, LONG, PBOOLEAN);
+NTSTATUS NTAPI NtCreateIoCompletion(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, ULONG);
+NTSTATUS NTAPI NtSetIoCompletion(HANDLE, ULONG_PTR, ULONG_PTR, NTSTATUS, ULONG_PTR);
+NTSTATUS NTAPI NtCreateJobObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
 NTSTATUS NTAPI NtMakeTemporaryObject(HANDLE);
 }
 
@@ -82,6 +100,77 @@ struct MutantInformation {
     BOOLEAN abandoned;
     BYTE reserved[2];
 };
+
+// Services newer than NT 4.0, found in ntdll by name at run time.
+using NtOpenObjectProc = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);   // NtOpenJobObject, NtOpenKeyedEvent
+using NtQueryInformationJobObjectProc = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+// An ntdll export by name, or null where this system's ntdll lacks it.
+template <typename Proc>
+Proc NtdllProcedure(const char* name) {
+    return reinterpret_cast<Proc>(reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+}
+
+// Class 0 of NtQuerySection.
+struct SectionBasicInformation {
+    PVOID baseAddress;
+    ULONG allocationAttributes;  // the SEC_ flags the section was made with
+    LARGE_INTEGER maximumSize;
+};
+// Class 1 of NtQuerySection, an image section's header facts; the fields read
+// lie where NT 4.0 put them.
+struct SectionImageInformation {
+    PVOID transferAddress;  // the entry point
+    ULONG zeroBits;
+    SIZE_T maximumStackSize;
+    SIZE_T committedStackSize;
+    ULONG subsystemType;
+    USHORT subsystemMinorVersion;
+    USHORT subsystemMajorVersion;
+    ULONG reserved1;
+    USHORT imageCharacteristics;
+    USHORT dllCharacteristics;
+    USHORT machine;
+    BYTE reserved2[2];
+    ULONG reserved3[3];
+};
+// Class 0 of NtQueryTimer: time to the due time, in 100-nanosecond units.
+struct TimerInformation {
+    LARGE_INTEGER remainingTime;
+    BOOLEAN signalled;
+};
+// Class 0 of NtQueryIoCompletion.
+struct IoCompletionInformation {
+    LONG depth;  // entries queued
+};
+// Class 2 of NtQueryKey; the class name's characters follow.
+struct KeyFullInformation {
+    LARGE_INTEGER lastWriteTime;
+    ULONG titleIndex;
+    ULONG classOffset;
+    ULONG classLength;
+    ULONG subKeys;
+    ULONG maxNameLength;
+    ULONG maxClassLength;
+    ULONG values;
+    ULONG maxValueNameLength;
+    ULONG maxValueDataLength;
+};
+inline constexpr ULONG kSectionBasicInformation = 0;
+inline constexpr ULONG kSectionImageInformation = 1;
+inline constexpr ULONG kKeyFullInformation = 2;
+inline constexpr ULONG kKeyNameInformation = 3;  // a byte count, then the full name; since XP
+inline constexpr ULONG kJobBasicAccountingInformation = 1;  // JOBOBJECT_BASIC_ACCOUNTING_INFORMATION
+inline constexpr ULONG kJobBasicLimitInformation = 2;       // JOBOBJECT_BASIC_LIMIT_INFORMATION
+
+static_assert(sizeof(void*) != 4 || sizeof(SectionBasicInformation) == 16);
+static_assert(sizeof(void*) != 4 || sizeof(SectionImageInformation) == 48);
+static_assert(sizeof(void*) != 8 || sizeof(SectionImageInformation) == 64);
+static_assert(offsetof(SectionImageInformation, subsystemType) == 4 * sizeof(void*));
+static_assert(offsetof(SectionImageInformation, imageCharacteristics) == 4 * sizeof(void*) + 12);
+static_assert(sizeof(TimerInformation) == 16);
+static_assert(offsetof(KeyFullInformation, subKeys) == 20 && offsetof(KeyFullInformation, values) == 32);
+static_assert(offsetof(JOBOBJECT_BASIC_ACCOUNTING_INFORMATION, TotalProcesses) == 36);
+static_assert(offsetof(JOBOBJECT_BASIC_LIMIT_INFORMATION, LimitFlags) == 16);
 
 static_assert(sizeof(SemaphoreInformation) == 8);
 static_assert(sizeof(EventInformation) == 8);

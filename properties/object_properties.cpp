@@ -3,7 +3,6 @@
 #include <commctrl.h>
 
 #include <cstddef>
-#include <iterator>
 
 #include "common/disabled_window.h"
 #include "common/path_block.h"
@@ -12,6 +11,7 @@
 #include "properties/details_page.h"
 #include "properties/handles_page.h"
 #include "properties/security_page.h"
+#include "properties/type_page.h"
 
 namespace {
 
@@ -32,6 +32,11 @@ constexpr PageDescription kPages[] = {
     {"SECURITY", "Security", SecurityPageProc},
     {"HANDLES", "Handles", HandlesPageProc},
     {"ACCESS_PAGE", "Access", AccessPageProc},
+    {"TYPE_PAGE", "Type", TypePageProc},
+};
+// The sheet of the Type Information command: objects of any type reach it.
+constexpr PageDescription kTypePages[] = {
+    {"TYPE_PAGE", "Type", TypePageProc},
 };
 
 // The sheet's own copy of the path, as long as the security page's.
@@ -41,6 +46,42 @@ constexpr int kSheetPathSize = 1024;
 HWND TopLevelWindowOf(HWND window) {
     while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) window = GetParent(window);
     return window;
+}
+
+// Runs the modal sheet over a copy of path, its owner disabled meanwhile.
+template <std::size_t N>
+void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const PageDescription (&pageTable)[N]) {
+    // The pages work on this copy: the row that lent the path may be deleted
+    // while the sheet is up, and a later sheet must not overwrite it.
+    char sheetPath[kSheetPathSize];
+    lstrcpynA(sheetPath, path, kSheetPathSize);
+    // The platform's sheet disables its owner only where its parent is a
+    // top-level window; the program gives it the object list, a child window.
+    DisabledWindow owner(TopLevelWindowOf(parent));
+
+    // The array is walked by dwSize, so the pages are first-version records.
+    PROPSHEETPAGEA_V1 pages[N] = {};
+    for (std::size_t i = 0; i < N; ++i) {
+        pages[i].dwSize = PROPSHEETPAGEA_V1_SIZE;
+        pages[i].dwFlags = PSP_USETITLE;
+        pages[i].hInstance = instance;
+        pages[i].pszTemplate = pageTable[i].templateName;
+        pages[i].pszTitle = pageTable[i].title;
+        pages[i].pfnDlgProc = pageTable[i].procedure;
+        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // every page shares the sheet's copy
+    }
+
+    PROPSHEETHEADERA header = {};
+    header.dwSize = PROPSHEETHEADERA_V1_SIZE;
+    header.dwFlags = PSH_PROPSHEETPAGE  // pages given as records
+                     | PSH_NOAPPLYNOW;  // no Apply button
+    header.hwndParent = parent;
+    header.hInstance = instance;
+    header.pszCaption = "Object Properties";
+    header.nPages = N;
+    header.nStartPage = 0;
+    header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
+    PropertySheetA(&header);
 }
 
 }  // namespace
@@ -55,35 +96,11 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
         ShowOpenFailure(nullptr, path);
         return;
     }
-    // The pages work on this copy: the row that lent the path may be deleted
-    // while the sheet is up, and a later sheet must not overwrite it.
-    char sheetPath[kSheetPathSize];
-    lstrcpynA(sheetPath, path, kSheetPathSize);
-    // The platform's sheet disables its owner only where its parent is a
-    // top-level window; the program gives it the object list, a child window.
-    DisabledWindow owner(TopLevelWindowOf(parent));
+    RunObjectSheet(parent, instance, path, kPages);
+}
 
-    // The array is walked by dwSize, so the pages are first-version records.
-    PROPSHEETPAGEA_V1 pages[std::size(kPages)] = {};
-    for (std::size_t i = 0; i < std::size(kPages); ++i) {
-        pages[i].dwSize = PROPSHEETPAGEA_V1_SIZE;
-        pages[i].dwFlags = PSP_USETITLE;
-        pages[i].hInstance = instance;
-        pages[i].pszTemplate = kPages[i].templateName;
-        pages[i].pszTitle = kPages[i].title;
-        pages[i].pfnDlgProc = kPages[i].procedure;
-        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // every page shares the sheet's copy
-    }
-
-    PROPSHEETHEADERA header = {};
-    header.dwSize = PROPSHEETHEADERA_V1_SIZE;
-    header.dwFlags = PSH_PROPSHEETPAGE  // pages given as records
-                     | PSH_NOAPPLYNOW;  // no Apply button
-    header.hwndParent = parent;
-    header.hInstance = instance;
-    header.pszCaption = "Object Properties";
-    header.nPages = std::size(kPages);
-    header.nStartPage = 0;
-    header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
-    PropertySheetA(&header);
+void ShowTypeInformation(HWND parent, HINSTANCE instance, const char* path) {
+    // No pre-check: the page finds the object by its directory's listing,
+    // whatever its type, and says so where nothing is there.
+    if (path != nullptr) RunObjectSheet(parent, instance, path, kTypePages);
 }

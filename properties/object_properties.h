@@ -1,4 +1,4 @@
-// The modal "Object Properties" sheet with its Details, Security, Handles and Access pages.
+// The modal "Object Properties" sheet with its Details, Security, Handles, Access and Type pages.
 #pragma once
 
 #include <windows.h>
@@ -6,3 +6,7 @@
 // Opens the sheet for path when the object can be opened; otherwise says so.
 // A null path opens nothing.
 void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path);
+
+// Opens a sheet with only the Type page, for an object of any type, the
+// types that no open of the full sheet accepts included.
+void ShowTypeInformation(HWND parent, HINSTANCE instance, const char* path);

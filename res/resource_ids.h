@@ -31,6 +31,9 @@
  * choice of rights instead of a name. */
 #define CMD_FIND_ACCESSIBLE   145
 
+/* Type Information: a sheet with only the Type page, for an object of any type. */
+#define CMD_TYPE_INFORMATION  146
+
 /* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
  * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */
 #define STR_STATUS_PREFIX     10
@@ -74,6 +77,11 @@
 #define IDC_ACCESS_SDDL_LABEL   1404  /* what the text below holds, or why it is missing */
 #define IDC_ACCESS_COPY         1405  /* button: copies the text */
 #define IDC_ACCESS_SDDL         1406  /* read-only edit box: the descriptor as SDDL text */
+
+/* TYPE_PAGE, the Type page: what the object's type is and what the object holds. */
+#define IDC_TYPE_SUMMARY         1500  /* the object's path, or why nothing is shown */
+#define IDC_TYPE_REFRESH         1501  /* button: reads the facts again */
+#define IDC_TYPE_LIST            1502  /* report list: item and value, in groups under headings */
 
 /* The computer shown on the Security page: the first in the Permissions
  * group, the second in the Auditing and Ownership groups. Both hold the same

@@ -73,6 +73,13 @@ void ShowSelectedProperties() {
     ShowObjectProperties(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
 }
 
+// Any row's type facts, whatever its type: the types the Properties sheet
+// cannot open reach this sheet too.
+void ShowSelectedTypeInformation() {
+    if (AppContext.SelectedPath == nullptr || IsFillRunning()) return;
+    ShowTypeInformation(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
+}
+
 // Menu, toolbar and accelerators give the same ids; unknown ids go to the default procedure.
 LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     const UINT command = LOWORD(wParam);
@@ -119,6 +126,9 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
             return 0;
         case CMD_FIND_ACCESSIBLE:
             FindAccessibleCommand(window);
+            return 0;
+        case CMD_TYPE_INFORMATION:
+            ShowSelectedTypeInformation();
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);

@@ -32,16 +32,6 @@ void ReportToProgress(void* context, long count) { static_cast<WorkProgress*>(co
 
 void SetProgressTiming(ProgressTiming timing) { Timing = timing; }
 
-std::string FormatCount(long count) {
-    std::string digits = std::to_string(count < 0 ? -count : count);
-    std::string text;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i != 0 && (digits.size() - i) % 3 == 0) text += ',';
-        text += digits[i];
-    }
-    return count < 0 ? "-" + text : text;
-}
-
 WorkProgress::WorkProgress(const char* verb, const char* subject, const char* unit)
     : verb_(verb), subject_(subject != nullptr ? subject : ""), unit_(unit), started_(GetTickCount()) {}
 

@@ -11,6 +11,7 @@
 
 #include <string>
 
+#include "common/count_text.h"
 #include "namespace/directory_walk.h"
 
 // When progress first shows, and how often it is repainted afterwards.
@@ -51,6 +52,3 @@ private:
     std::string shownText_;  // the progress text last shown
     HCURSOR savedCursor_ = nullptr;
 };
-
-// "12,000": a count with thousands separated, as the progress text shows it.
-std::string FormatCount(long count);

@@ -63,6 +63,10 @@ std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function
     return RunSheet([path] { ShowObjectProperties(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, others);
 }
 
+std::vector<CaughtDialog> RunTypeInformationSheet(const char* path, const std::function<void(HWND)>& onSheet) {
+    return RunSheet([path] { ShowTypeInformation(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, nullptr);
+}
+
 std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const char* path,
                                           const std::function<void(HWND)>& onSheet,
                                           const DialogCatcher::Handler& others) {

@@ -28,6 +28,9 @@ std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC proc
                                           const std::function<void(HWND sheet)>& onSheet,
                                           const DialogCatcher::Handler& others = nullptr);
 
+// The same with the sheet of the Type Information command.
+std::vector<CaughtDialog> RunTypeInformationSheet(const char* path, const std::function<void(HWND sheet)>& onSheet);
+
 // The texts of the message boxes caught, each checked for the program's
 // error style: caption "Tarnel".
 std::vector<std::string> MessagesOf(const std::vector<CaughtDialog>& caught);

@@ -1,0 +1,541 @@
+#include "namespace/type_facts.h"
+
+#include <cstdio>
+#include <cstring>
+#include <initializer_list>
+#include <string_view>
+
+#include "common/count_text.h"
+#include "common/path_block.h"
+#include "namespace/fact_format.h"
+#include "namespace/link_chain.h"
+#include "namespace/object_details.h"
+#include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
+
+namespace {
+
+constexpr NTSTATUS kStatusProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
+constexpr NTSTATUS kStatusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033);
+constexpr ULONG kSecImage = 0x01000000;
+constexpr ACCESS_MASK kDirectoryQuery = 0x1;
+// Key information records are bounded by their 16-bit name lengths.
+constexpr std::size_t kLargestKeyRecord = 0x20000;
+
+// Types outside the nine rows that have open services of their own.
+struct ExtraOpen {
+    const char* typeName;
+    NtOpenObjectProc service;  // null: resolved by lateName at run time
+    const char* lateName;
+    ACCESS_MASK queryRight;
+};
+constexpr ExtraOpen kExtraOpens[] = {
+    {"IoCompletion", NtOpenIoCompletion, nullptr, kQueryRight},
+    {"Job", nullptr, "NtOpenJobObject", kJobObjectQuery},
+    {"KeyedEvent", nullptr, "NtOpenKeyedEvent", 0},
+};
+
+std::string NotAvailable(NTSTATUS status) {
+    if (status == kStatusProcedureNotFound) return std::string(kNotAvailable) + " on this system";
+    return std::string(kNotAvailable) + " (status " + FormatHex(static_cast<ULONG>(status), 8) + ")";
+}
+
+std::string YesNo(bool value) { return value ? "Yes" : "No"; }
+
+std::string CountWithPeak(ULONG count, ULONG peak) {
+    std::string text = FormatCount(count);
+    return peak != 0 ? text + " (peak " + FormatCount(peak) + ")" : text;
+}
+
+int TableRowOf(std::string_view typeName) {
+    for (int row = 0; row < kObjectTypeCount; ++row) {
+        if (typeName == ObjectTypeTable[row].typeName) return row;
+    }
+    return kTypeNotOpened;
+}
+
+// The object's entry in its directory, with the reader standing on it.
+struct Listing {
+    DirectoryReader reader;
+    bool listed = false;
+    bool nameIsExact = true;  // false: the listed name is a visible form
+    std::string name;
+    std::string typeName;
+};
+
+// True when name could be a visible form: each backslash in it starts one of
+// the escapes that names ANSI cannot carry are shown with.
+bool CouldBeVisibleName(std::string_view name) {
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        if (name[i] != '\\') continue;
+        if (i + 1 == name.size() || std::strchr("0tnrxu\\", name[i + 1]) == nullptr) return false;
+        if (name[i + 1] == '\\') ++i;
+    }
+    return true;
+}
+
+bool ReadEntry(const std::string& directory, const std::string& name, Listing& listing) {
+    if (!listing.reader.Open(directory.c_str())) return false;
+    while (listing.reader.Next()) {
+        if (name != listing.reader.Name()) continue;
+        listing.listed = true;
+        listing.nameIsExact = listing.reader.NameIsExact();
+        listing.name = name;
+        listing.typeName = listing.reader.TypeName();
+        return true;
+    }
+    return false;
+}
+
+// The split at the last backslash comes first; a visible name holds
+// backslashes of its own, so earlier splits follow while the rest could be one.
+bool FindListing(const std::string& path, Listing& listing) {
+    for (std::size_t split = path.rfind('\\'); split != std::string::npos;
+         split = split == 0 ? std::string::npos : path.rfind('\\', split - 1)) {
+        const std::string name = path.substr(split + 1);
+        if (name.empty() || !CouldBeVisibleName(name)) return false;
+        if (ReadEntry(split == 0 ? std::string(RootPath) : path.substr(0, split), name, listing)) return true;
+    }
+    return false;
+}
+
+struct OpenResult {
+    UniqueNtHandle handle;
+    NTSTATUS status = kStatusNotImplemented;
+    bool hasService = true;  // false: objects of the type have no open service here
+};
+
+// Whether an open goes by the entry's own name in its directory: only where no
+// path carries the name, as the list opens such entries.
+bool ByEntry(const Listing& listing) { return listing.listed && !listing.nameIsExact; }
+
+NTSTATUS OpenWithService(NtOpenObjectProc service, const Listing& listing, const char* path, ACCESS_MASK access,
+                         HANDLE* handle) {
+    *handle = nullptr;
+    UNICODE_STRING entryName{};
+    CountedUnicode pathName;
+    OBJECT_ATTRIBUTES attributes{};
+    if (ByEntry(listing)) {
+        attributes = listing.reader.EntryAttributes(entryName);
+    } else {
+        const NTSTATUS status = pathName.AssignAnsi(path);
+        if (status != kStatusSuccess) return status;
+        attributes = MakeObjectAttributes(pathName.Get());
+    }
+    ++NamespaceCounters().opens;
+    return service(handle, access, &attributes);
+}
+
+// A device opens as the property sheet opens it: as its row of the table,
+// else through its Win32 device name.
+OpenResult OpenDevice(const Listing& listing, const char* path) {
+    OpenResult result;
+    if (ByEntry(listing)) {
+        HANDLE handle = nullptr;
+        result.status = listing.reader.OpenEntry(kTypeDevice, 0, true, &handle);
+        if (result.status == kStatusSuccess) result.handle.reset(handle);
+        return result;
+    }
+    OpenedObject opened = OpenAnyObject(path, 0);
+    if (opened.typeIndex == kTypeDevice) {
+        result.handle = std::move(opened.handle);
+        result.status = kStatusSuccess;
+    }
+    return result;
+}
+
+// Opens the object with its type's open service: with the type's query right
+// first, then with what opens.
+OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, const char* path) {
+    const int row = TableRowOf(typeName);
+    if (row == kTypeDevice) return OpenDevice(listing, path);
+    OpenResult result;
+    HANDLE handle = nullptr;
+    if (row != kTypeNotOpened) {
+        // By path exactly as asked: an object may grant its query right, or
+        // something, and still withhold READ_CONTROL.
+        for (ACCESS_MASK access : {kQueryRight, kMaximumAllowed}) {
+            result.status = ByEntry(listing) ? listing.reader.OpenEntry(row, access, true, &handle)
+                                             : OpenObjectExactlyAs(row, path, access, &handle);
+            if (result.status == kStatusSuccess) {
+                result.handle.reset(handle);
+                break;
+            }
+        }
+        return result;
+    }
+    for (const ExtraOpen& extra : kExtraOpens) {
+        if (typeName != extra.typeName) continue;
+        const NtOpenObjectProc service =
+            extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
+        result.status = kStatusProcedureNotFound;
+        if (service == nullptr) return result;
+        for (ACCESS_MASK access : {extra.queryRight, kMaximumAllowed}) {
+            if (access == 0) continue;
+            result.status = OpenWithService(service, listing, path, access, &handle);
+            if (result.status == kStatusSuccess) {
+                result.handle.reset(handle);
+                break;
+            }
+        }
+        return result;
+    }
+    result.hasService = false;
+    return result;
+}
+
+// What the type sections read from.
+struct Gathering {
+    const char* path;
+    const Listing& listing;
+    OpenResult& opened;
+    AccessDescriber describe;
+    TypeFacts& facts;
+
+    void Add(const char* label, std::string value) { facts.lines.push_back({label, std::move(value)}); }
+    // True when the object is open; otherwise each label says why not.
+    bool Opened(std::initializer_list<const char*> labels) {
+        if (opened.handle) return true;
+        const std::string why =
+            opened.hasService ? NotAvailable(opened.status) : std::string(kNotAvailable) + " (it does not open)";
+        for (const char* label : labels) Add(label, why);
+        return false;
+    }
+};
+
+std::string FormatAddress(const void* address) {
+    return FormatHex(reinterpret_cast<ULONG_PTR>(address), static_cast<int>(2 * sizeof(void*)));
+}
+
+void AddImageLines(Gathering& g, const SectionImageInformation& image) {
+    g.Add("Entry point", FormatAddress(image.transferAddress));
+    g.Add("Subsystem",
+          FormatSubsystem(image.subsystemType, image.subsystemMajorVersion, image.subsystemMinorVersion));
+    g.Add("Image characteristics", FormatImageCharacteristics(image.imageCharacteristics));
+}
+
+void SectionLines(Gathering& g) {
+    if (!g.Opened({"Size", "Attributes"})) return;
+    HANDLE section = g.opened.handle.get();
+    SectionBasicInformation basic{};
+    const NTSTATUS status = NtQuerySection(section, kSectionBasicInformation, &basic, sizeof basic, nullptr);
+    if (status == kStatusSuccess) {
+        g.Add("Size", FormatCount(basic.maximumSize.QuadPart) + " bytes");
+        g.Add("Attributes", FormatSectionAttributes(basic.allocationAttributes));
+    } else {
+        g.Add("Size", NotAvailable(status));
+        g.Add("Attributes", NotAvailable(status));
+    }
+    // Only an image section has image lines; where its kind is unknown, the
+    // image query alone decides.
+    const bool knownImage = status == kStatusSuccess && (basic.allocationAttributes & kSecImage) != 0;
+    if (status == kStatusSuccess && !knownImage) return;
+    SectionImageInformation image{};
+    const NTSTATUS imageStatus = NtQuerySection(section, kSectionImageInformation, &image, sizeof image, nullptr);
+    if (imageStatus == kStatusSuccess) {
+        AddImageLines(g, image);
+    } else if (knownImage) {
+        for (const char* label : {"Entry point", "Subsystem", "Image characteristics"})
+            g.Add(label, NotAvailable(imageStatus));
+    }
+}
+
+void TimerLines(Gathering& g) {
+    if (!g.Opened({"Signalled", "Remaining time"})) return;
+    TimerInformation timer{};
+    const NTSTATUS status = NtQueryTimer(g.opened.handle.get(), 0, &timer, sizeof timer, nullptr);
+    g.Add("Signalled", status == kStatusSuccess ? YesNo(timer.signalled != FALSE) : NotAvailable(status));
+    g.Add("Remaining time",
+          status == kStatusSuccess ? FormatSeconds(timer.remainingTime.QuadPart) : NotAvailable(status));
+}
+
+void CompletionLines(Gathering& g) {
+    if (!g.Opened({"Queued entries"})) return;
+    IoCompletionInformation completion{};
+    const NTSTATUS status =
+        NtQueryIoCompletion(g.opened.handle.get(), 0, &completion, sizeof completion, nullptr);
+    g.Add("Queued entries", status == kStatusSuccess ? FormatCount(completion.depth) : NotAvailable(status));
+}
+
+void JobLines(Gathering& g) {
+    if (!g.Opened({"Active processes", "Total processes", "Terminated processes", "Limit flags"})) return;
+    const auto query = NtdllProcedure<NtQueryInformationJobObjectProc>("NtQueryInformationJobObject");
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    JOBOBJECT_BASIC_LIMIT_INFORMATION limits{};
+    NTSTATUS status = kStatusProcedureNotFound;
+    NTSTATUS limitStatus = kStatusProcedureNotFound;
+    if (query != nullptr) {
+        status = query(g.opened.handle.get(), kJobBasicAccountingInformation, &accounting, sizeof accounting, nullptr);
+        limitStatus = query(g.opened.handle.get(), kJobBasicLimitInformation, &limits, sizeof limits, nullptr);
+    }
+    const bool read = status == kStatusSuccess;
+    g.Add("Active processes", read ? FormatCount(accounting.ActiveProcesses) : NotAvailable(status));
+    g.Add("Total processes", read ? FormatCount(accounting.TotalProcesses) : NotAvailable(status));
+    g.Add("Terminated processes", read ? FormatCount(accounting.TotalTerminatedProcesses) : NotAvailable(status));
+    g.Add("Limit flags", limitStatus == kStatusSuccess ? FormatJobLimitFlags(limits.LimitFlags)
+                                                      : NotAvailable(limitStatus));
+}
+
+bool IsShortage(NTSTATUS status) {
+    return status == kStatusBufferOverflow || status == kStatusBufferTooSmall || status == kStatusInfoLengthMismatch;
+}
+
+// One class of NtQueryKey into a buffer grown until the record fits.
+NTSTATUS QueryKey(HANDLE key, ULONG informationClass, std::vector<ULONG_PTR>& buffer, ULONG& returned) {
+    buffer.assign(512 / sizeof(ULONG_PTR), 0);
+    for (;;) {
+        const ULONG size = static_cast<ULONG>(buffer.size() * sizeof(ULONG_PTR));
+        returned = 0;
+        const NTSTATUS status = NtQueryKey(key, informationClass, buffer.data(), size, &returned);
+        if (!IsShortage(status) || size >= kLargestKeyRecord) return status;
+        const std::size_t wanted = returned > size ? returned : std::size_t{size} * 2;
+        buffer.assign((wanted + sizeof(ULONG_PTR) - 1) / sizeof(ULONG_PTR), 0);
+    }
+}
+
+void KeyLines(Gathering& g) {
+    if (!g.Opened({"Subkeys", "Values", "Last write time", "Registry name"})) return;
+    HANDLE key = g.opened.handle.get();
+    std::vector<ULONG_PTR> buffer;
+    ULONG returned = 0;
+    NTSTATUS status = QueryKey(key, kKeyFullInformation, buffer, returned);
+    // The record's fixed part ends before the padding that sizeof counts.
+    constexpr ULONG kFixedPart = offsetof(KeyFullInformation, maxValueDataLength) + sizeof(ULONG);
+    if (status == kStatusSuccess && returned < kFixedPart) status = kStatusInvalidParameter;
+    KeyFullInformation full{};
+    if (status == kStatusSuccess) std::memcpy(&full, buffer.data(), sizeof full);
+    const bool read = status == kStatusSuccess;
+    g.Add("Subkeys", read ? FormatCount(full.subKeys) : NotAvailable(status));
+    g.Add("Values", read ? FormatCount(full.values) : NotAvailable(status));
+    g.Add("Last write time", read ? FormatUtcCreationTime(full.lastWriteTime) : NotAvailable(status));
+
+    // A byte count, then the characters; the class is newer than NT 4.0.
+    status = QueryKey(key, kKeyNameInformation, buffer, returned);
+    const std::size_t bufferBytes = buffer.size() * sizeof(ULONG_PTR);
+    ULONG nameBytes = 0;
+    if (status == kStatusSuccess) std::memcpy(&nameBytes, buffer.data(), sizeof nameBytes);
+    if (status == kStatusSuccess && (nameBytes > bufferBytes - sizeof(ULONG) || nameBytes > 0xFFFE))
+        status = kStatusInvalidParameter;
+    if (status != kStatusSuccess) {
+        g.Add("Registry name", NotAvailable(status));
+        return;
+    }
+    UNICODE_STRING name{};
+    name.Length = name.MaximumLength = static_cast<USHORT>(nameBytes);
+    name.Buffer = reinterpret_cast<PWSTR>(reinterpret_cast<BYTE*>(buffer.data()) + sizeof(ULONG));
+    std::string text;
+    DescribePath(name, text);
+    g.Add("Registry name", text);
+}
+
+void DeviceLines(Gathering& g) {
+    if (!g.Opened({"Device type", "Characteristics"})) return;
+    IO_STATUS_BLOCK ioStatus{};
+    FILE_FS_DEVICE_INFORMATION device{};
+    const NTSTATUS status =
+        NtQueryVolumeInformationFile(g.opened.handle.get(), &ioStatus, &device, sizeof device, FileFsDeviceInformation);
+    g.Add("Device type", status == kStatusSuccess ? FormatDeviceType(device.DeviceType) : NotAvailable(status));
+    g.Add("Characteristics",
+          status == kStatusSuccess ? FormatDeviceCharacteristics(device.Characteristics) : NotAvailable(status));
+}
+
+// A directory is counted by the page, a slice at a time, through its handle.
+void DirectoryLines(Gathering& g) {
+    if (!g.Opened({"Entries", "Directories", "Symbolic links"})) return;
+    OBJECT_BASIC_INFORMATION basic{};
+    NTSTATUS status = NtQueryObject(g.opened.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr);
+    if (status == kStatusSuccess && (basic.GrantedAccess & kDirectoryQuery) == 0) status = kStatusAccessDenied;
+    if (status == kStatusSuccess) {
+        g.facts.directory = std::move(g.opened.handle);
+        return;
+    }
+    for (const char* label : {"Entries", "Directories", "Symbolic links"}) g.Add(label, NotAvailable(status));
+}
+
+// Nothing is at path: no object there, or none the namespace could name so.
+bool NothingAt(const std::string& path) {
+    HANDLE handle = nullptr;
+    const NTSTATUS status = OpenObjectByType(kTypeDirectory, path.c_str(), 0, false, &handle);
+    UniqueNtHandle owner(handle);
+    return status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound ||
+           status == kStatusObjectNameInvalid;
+}
+
+// Where the chain ends, or why it stops, as Follow Link says it.
+std::string ChainEnd(const LinkChain& chain) {
+    const std::string& last = chain.paths.back();
+    switch (chain.end) {
+    case LinkChain::End::Target:
+        return NothingAt(last) ? "nothing: " + last + " is not there" : last;
+    case LinkChain::End::Nothing:
+        return "nothing: \"" + last + "\" is no path the namespace resolves";
+    case LinkChain::End::Loop:
+        return "a loop: the links lead round to one passed already";
+    case LinkChain::End::TooLong:
+        return "more than " + std::to_string(kMaxLinksFollowed) + " links";
+    case LinkChain::End::Unreadable:
+        return "a link that cannot be read";
+    }
+    return last;
+}
+
+// The chain as Follow Link follows it, which goes by paths.
+void LinkLines(Gathering& g) {
+    if (g.listing.listed && !g.listing.nameIsExact) {
+        g.Add("Chain", std::string(kNotAvailable) + " (no path carries this name)");
+        return;
+    }
+    const LinkChain chain = FollowLinkChain(g.path);
+    g.Add("Chain", chain.paths.front());
+    for (std::size_t i = 1; i < chain.paths.size(); ++i) g.Add("", "-> " + chain.paths[i]);
+    g.Add("End of chain", ChainEnd(chain));
+}
+
+void AddFigures(Gathering& g, const std::string& typeName, const ObjectTypeFigures& figures) {
+    for (FactLine& line : DescribeTypeFigures(figures, TableRowOf(typeName), g.describe))
+        g.facts.lines.push_back(std::move(line));
+}
+
+// An object of type "Type" stands for the type its name names.
+void TypeObjectLines(Gathering& g) {
+    g.facts.lines.push_back({"All objects of type \"" + g.listing.name + "\"", "", true});
+    ObjectTypeFigures figures;
+    const NTSTATUS status = QueryTypeFiguresByName(g.listing.name, figures);
+    if (status != kStatusSuccess) {
+        g.Add("Figures", NotAvailable(status));
+        return;
+    }
+    AddFigures(g, g.listing.name, figures);
+}
+
+struct TypeSection {
+    const char* typeName;
+    const char* heading;  // null: the section writes its own
+    void (*addLines)(Gathering& g);
+};
+constexpr TypeSection kTypeSections[] = {
+    {"Section", "This section", SectionLines},
+    {"Timer", "This timer", TimerLines},
+    {"IoCompletion", "This completion port", CompletionLines},
+    {"Job", "This job", JobLines},
+    {"Key", "This key", KeyLines},
+    {"Device", "This device", DeviceLines},
+    {"Directory", "This directory", DirectoryLines},
+    {"SymbolicLink", "This link", LinkLines},
+    {"Type", nullptr, TypeObjectLines},
+};
+
+// The figures from the object's handle where it is of the listed type;
+// otherwise from the list of every type, saying why.
+void EveryObjectLines(Gathering& g) {
+    const std::string& typeName = g.facts.typeName;
+    g.facts.lines.push_back({"All objects of type \"" + typeName + "\"", "", true});
+    ObjectTypeFigures figures;
+    const NTSTATUS handleStatus =
+        g.opened.handle ? QueryObjectTypeFigures(g.opened.handle.get(), figures) : g.opened.status;
+    if (handleStatus == kStatusSuccess && figures.typeName == typeName) {
+        AddFigures(g, typeName, figures);
+        return;
+    }
+    std::string why;
+    if (handleStatus == kStatusSuccess)
+        why = "the object opens as a " + figures.typeName;
+    else if (g.opened.handle)
+        why = "the query on the object was refused (status " + FormatHex(static_cast<ULONG>(handleStatus), 8) + ")";
+    else
+        why = g.opened.hasService ? "the object does not open" : "objects of this type do not open";
+    const NTSTATUS status = QueryTypeFiguresByName(typeName, figures);
+    if (status != kStatusSuccess) {
+        g.Add("Figures", NotAvailable(status));
+        return;
+    }
+    AddFigures(g, typeName, figures);
+    g.Add("Read from", "the list of every type, as " + why);
+}
+
+}  // namespace
+
+TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe) {
+    TypeFacts facts;
+    const std::string wanted = path != nullptr ? path : "";
+    Listing listing;
+    OpenResult opened;
+    if (wanted == RootPath) {
+        facts.typeName = ObjectTypeName(kTypeDirectory);
+    } else if (FindListing(wanted, listing)) {
+        facts.typeName = listing.typeName;
+    } else {
+        // Not in a directory (a key below \REGISTRY, say): the type is the row that opens it.
+        OpenedObject any = OpenAnyObject(wanted.c_str(), 0);
+        if (!any) return facts;
+        facts.typeName = ObjectTypeName(any.typeIndex);
+        opened = OpenForFacts(facts.typeName, listing, wanted.c_str());
+        if (!opened.handle) {
+            opened.handle = std::move(any.handle);
+            opened.status = kStatusSuccess;
+        }
+    }
+    if (!opened.handle) opened = OpenForFacts(facts.typeName, listing, wanted.c_str());
+    facts.located = true;
+    facts.lines.push_back({"Type", facts.typeName});
+
+    Gathering gathering{wanted.c_str(), listing, opened, describe, facts};
+    EveryObjectLines(gathering);
+    for (const TypeSection& section : kTypeSections) {
+        if (facts.typeName != section.typeName) continue;
+        if (section.heading != nullptr) facts.lines.push_back({section.heading, "", true});
+        section.addLines(gathering);
+    }
+    return facts;
+}
+
+std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, int typeRow, AccessDescriber describe) {
+    const GENERIC_MAPPING& mapping = figures.genericMapping;
+    return {
+        {"Objects", CountWithPeak(figures.objects, figures.peakObjects)},
+        {"Handles", CountWithPeak(figures.handles, figures.peakHandles)},
+        {"Valid access", describe(figures.validAccessMask, typeRow)},
+        {"Generic read", describe(mapping.GenericRead, typeRow)},
+        {"Generic write", describe(mapping.GenericWrite, typeRow)},
+        {"Generic execute", describe(mapping.GenericExecute, typeRow)},
+        {"Generic all", describe(mapping.GenericAll, typeRow)},
+        {"Pool type", FormatPoolType(figures.poolType)},
+        {"Maintains handle counts", YesNo(figures.maintainsHandleCount)},
+    };
+}
+
+void DirectoryCount::Start(UniqueNtHandle directory) {
+    reader_.Adopt(std::move(directory));
+    entries_ = directories_ = links_ = 0;
+    running_ = true;
+}
+
+void DirectoryCount::Stop() {
+    // A reader read to its end lets go of its directory.
+    reader_ = DirectoryReader();
+    running_ = false;
+}
+
+bool DirectoryCount::Step(long maxEntries, DWORD budgetMs) {
+    const DWORD started = GetTickCount();
+    for (long read = 0; running_ && read < maxEntries; ++read) {
+        if (budgetMs != INFINITE && read > 0 && GetTickCount() - started >= budgetMs) break;
+        if (!reader_.Next()) {
+            running_ = false;
+            break;
+        }
+        ++entries_;
+        if (std::strcmp(reader_.TypeName(), "Directory") == 0) ++directories_;
+        if (std::strcmp(reader_.TypeName(), "SymbolicLink") == 0) ++links_;
+    }
+    return running_;
+}
+
+std::vector<FactLine> DirectoryCount::Lines() const {
+    const std::string soFar = running_ ? " so far" : "";
+    return {
+        {"Entries", FormatCount(entries_) + soFar},
+        {"Directories", FormatCount(directories_) + soFar},
+        {"Symbolic links", FormatCount(links_) + soFar},
+    };
+}
