@@ -1,6 +1,7 @@
 #include "namespace/type_facts.h"
 
 #include <cstdio>
+#include <cctype>
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
@@ -99,6 +100,26 @@ bool FindListing(const std::string& path, Listing& listing) {
     return false;
 }
 
+// True when path could be the visible form of a name ANSI cannot carry: a
+// backslash inside it starts one of the escapes visible forms are made of.
+bool MayHoldEscapes(std::string_view path) {
+    auto hexDigits = [path](std::size_t from, std::size_t count) {
+        if (from + count > path.size()) return false;
+        for (std::size_t i = from; i < from + count; ++i) {
+            if (std::isxdigit(static_cast<unsigned char>(path[i])) == 0) return false;
+        }
+        return true;
+    };
+    for (std::size_t i = 1; i < path.size(); ++i) {
+        if (path[i] != '\\') continue;
+        const char next = i + 1 < path.size() ? path[i + 1] : '\0';
+        if (std::strchr("0tnr\\", next) != nullptr || (next == 'x' && hexDigits(i + 2, 2)) ||
+            (next == 'u' && hexDigits(i + 2, 4)))
+            return true;
+    }
+    return false;
+}
+
 struct OpenResult {
     UniqueNtHandle handle;
     NTSTATUS status = kStatusNotImplemented;
@@ -142,6 +163,33 @@ OpenResult OpenDevice(const Listing& listing, const char* path) {
         result.status = kStatusSuccess;
     }
     return result;
+}
+
+// The type of the object at path, learnt from the open services asked for
+// no access: a service of another type answers with a type mismatch, its own
+// type's with the object. Links come first, as the namespace follows a link
+// for any other type's service. Empty where no service here knows the type;
+// far cheaper than reading a huge directory up to the entry.
+std::string TypeByOpening(const char* path) {
+    const Listing byPath;
+    auto answers = [](NTSTATUS status, HANDLE handle) {
+        if (handle != nullptr) NtClose(handle);
+        return status == kStatusSuccess;
+    };
+    for (int row = 0; row < kTypeDevice; ++row) {
+        HANDLE handle = nullptr;
+        const NTSTATUS status = OpenObjectExactlyAs(row, path, 0, &handle);
+        if (answers(status, handle)) return ObjectTypeName(row);
+        if (status != kStatusObjectTypeMismatch) return {};  // nothing there to ask about
+    }
+    for (const ExtraOpen& extra : kExtraOpens) {
+        const NtOpenObjectProc service =
+            extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
+        if (service == nullptr) continue;
+        HANDLE handle = nullptr;
+        if (answers(OpenWithService(service, byPath, path, 0, &handle), handle)) return extra.typeName;
+    }
+    return {};
 }
 
 // Opens the object with its type's open service: with the type's query right
@@ -462,6 +510,8 @@ TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe) {
     OpenResult opened;
     if (wanted == RootPath) {
         facts.typeName = ObjectTypeName(kTypeDirectory);
+    } else if (!MayHoldEscapes(wanted) && !(facts.typeName = TypeByOpening(wanted.c_str())).empty()) {
+        // Found by its open services; the directory need not be read.
     } else if (FindListing(wanted, listing)) {
         facts.typeName = listing.typeName;
     } else {
