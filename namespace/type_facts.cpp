@@ -1,7 +1,6 @@
 #include "namespace/type_facts.h"
 
 #include <cstdio>
-#include <cctype>
 #include <cstring>
 #include <initializer_list>
 #include <string_view>
@@ -106,7 +105,7 @@ bool MayHoldEscapes(std::string_view path) {
     auto hexDigits = [path](std::size_t from, std::size_t count) {
         if (from + count > path.size()) return false;
         for (std::size_t i = from; i < from + count; ++i) {
-            if (std::isxdigit(static_cast<unsigned char>(path[i])) == 0) return false;
+            if (std::strchr("0123456789ABCDEFabcdef", path[i]) == nullptr || path[i] == '\0') return false;
         }
         return true;
     };
