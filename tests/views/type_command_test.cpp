@@ -27,14 +27,15 @@ TEST_F(TypeCommandTest, OpensForRowsThePropertiesSheetRefuses) {
     EXPECT_FALSE(catcher_.Caught()[1].isMessageBox);
 }
 
-// The File menu's item and Ctrl+I give the command.
+// The View menu's last item and Ctrl+I give the command; the File menu keeps its own items.
 TEST_F(TypeCommandTest, MenuItemAndKey) {
     ASSERT_TRUE(OpenBrowser());
-    HMENU file = GetSubMenu(GetMenu(AppContext.mainWindow), 0);
+    HMENU view = GetSubMenu(GetMenu(AppContext.mainWindow), 1);
     char text[64] = {};
-    GetMenuStringA(file, CMD_TYPE_INFORMATION, text, sizeof text, MF_BYCOMMAND);
+    GetMenuStringA(view, CMD_TYPE_INFORMATION, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ(text, "&Type Information...\tCtrl+I");
-    EXPECT_EQ(GetMenuItemID(file, 1), static_cast<UINT>(CMD_TYPE_INFORMATION));  // right after Properties
+    EXPECT_EQ(GetMenuItemID(view, GetMenuItemCount(view) - 1), static_cast<UINT>(CMD_TYPE_INFORMATION));
+    EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(AppContext.mainWindow), 0)), 3);
 
     ACCEL keys[32] = {};
     const int count = CopyAcceleratorTableA(LoadAcceleratorsA(instance_, "ACCELERATORS"), keys, 32);
