@@ -10,8 +10,8 @@
 
 namespace {
 
-// What events map generic rights to, on every system: query, modify, synchronize, all.
-constexpr GENERIC_MAPPING kEventMapping = {0x00020001, 0x00020002, 0x00120000, 0x001F0003};
+// What timers map generic rights to, on every system: query, modify, synchronize, all.
+constexpr GENERIC_MAPPING kTimerMapping = {0x00020001, 0x00020002, 0x00120000, 0x001F0003};
 
 bool SameMapping(const GENERIC_MAPPING& a, const GENERIC_MAPPING& b) {
     return a.GenericRead == b.GenericRead && a.GenericWrite == b.GenericWrite &&
@@ -32,28 +32,29 @@ protected:
 };
 
 // The figures name the type and its rights; the handle count follows the
-// handles the test opens, whichever way the figures are read.
+// handles the test opens, whichever way the figures are read. Timers, as the
+// platform's own processes open events now and then.
 TEST_F(TypeInformationTest, FiguresNameTheTypeAndCountItsHandles) {
-    const std::string event = scratch_.AddEvent("Counted", true, false);
-    const OpenedObject held = OpenAnyObject(event.c_str(), 0);
+    const std::string timer = scratch_.AddTimer("Counted");
+    const OpenedObject held = OpenAnyObject(timer.c_str(), 0);
     ASSERT_TRUE(held);
     const ObjectTypeFigures before = FiguresOf(held);
-    EXPECT_EQ(before.typeName, "Event");
-    EXPECT_TRUE(SameMapping(before.genericMapping, kEventMapping));
+    EXPECT_EQ(before.typeName, "Timer");
+    EXPECT_TRUE(SameMapping(before.genericMapping, kTimerMapping));
     EXPECT_EQ(before.validAccessMask & 0x001F0003, 0x001F0003u);
     EXPECT_GE(before.objects, 1u);
 
     constexpr int kMoreHandles = 7;
     std::vector<OpenedObject> more;
-    for (int i = 0; i < kMoreHandles; ++i) more.push_back(OpenAnyObject(event.c_str(), 0));
+    for (int i = 0; i < kMoreHandles; ++i) more.push_back(OpenAnyObject(timer.c_str(), 0));
     const ObjectTypeFigures after = FiguresOf(held);
     EXPECT_EQ(after.handles, before.handles + kMoreHandles);
 
     ObjectTypeFigures listed;
-    ASSERT_EQ(QueryTypeFiguresByName("event", listed), kStatusSuccess);
-    EXPECT_EQ(listed.typeName, "Event");
+    ASSERT_EQ(QueryTypeFiguresByName("timer", listed), kStatusSuccess);
+    EXPECT_EQ(listed.typeName, "Timer");
     EXPECT_EQ(listed.handles, after.handles);
-    EXPECT_TRUE(SameMapping(listed.genericMapping, kEventMapping));
+    EXPECT_TRUE(SameMapping(listed.genericMapping, kTimerMapping));
 
     // The types that no open of the program's accepts are listed all the same.
     ObjectTypeFigures type;
