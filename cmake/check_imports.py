@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Fails when a shipped program imports a function that the allowed list does not name.
+"""Fails when a shipped program imports a function that its own list does not name.
 
-    check_imports.py --objdump OBJDUMP --allowed LIST PROGRAM...
+    check_imports.py --objdump OBJDUMP PROGRAM=LIST...
 
-The list names, per DLL, every function the programs are meant to import:
-a line "[NAME.dll]" starts a DLL, each further line is one function, and
-"#" starts a comment. DLL names compare without regard to case.
+Each program has one list for its architecture (cmake/imports/), naming per
+DLL every function it is meant to import: a line "[NAME.dll]" starts a DLL,
+each further line is one function, and "#" starts a comment. DLL names
+compare without regard to case. A listed function the program no longer
+imports is reported, so the list can be kept exact, but does not fail.
 """
 import argparse
 import re
@@ -53,25 +55,30 @@ def read_imports(objdump, program):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--objdump", required=True)
-    parser.add_argument("--allowed", required=True)
-    parser.add_argument("programs", nargs="+")
+    parser.add_argument("checks", nargs="+", metavar="PROGRAM=LIST")
     args = parser.parse_args()
 
-    allowed = read_allowed(args.allowed)
     unexpected = []
-    for program in args.programs:
+    for check in args.checks:
+        program, _, list_path = check.partition("=")
+        if not list_path:
+            sys.exit(f"{check}: expected PROGRAM=LIST")
+        allowed = read_allowed(list_path)
         imports = read_imports(args.objdump, program)
         if not imports:
             unexpected.append(f"{program}: no import table found")
         for dll, functions in sorted(imports.items()):
             for function in functions:
                 if function not in allowed.get(dll, set()):
-                    unexpected.append(f"{program}: {dll} {function}")
+                    unexpected.append(f"{program}: {dll} {function} (not on {list_path})")
+        for dll, functions in sorted(allowed.items()):
+            for function in sorted(functions - set(imports.get(dll, []))):
+                print(f"Listed but no longer imported by {program}: {dll} {function}")
     if unexpected:
-        print("Imports that cmake/allowed-imports.txt does not name:")
+        print("Imports that the programs' lists do not name:")
         print("\n".join("  " + line for line in unexpected))
         return 1
-    print(f"Every import of {len(args.programs)} programs is on the list.")
+    print(f"Every import of {len(args.checks)} programs is on its list.")
     return 0
 
 

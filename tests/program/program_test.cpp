@@ -6,8 +6,10 @@
 #include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "common/fatal_message.h"
 #include "common/unique_owner.h"
 #include "support/beside_program.h"
 #include "tarnel_version.h"
@@ -159,7 +161,8 @@ TEST_F(ProgramTest, ClosingSavesAndTheNextStartRestores) {
     EXPECT_EQ(ReadStored(), stored);
 }
 
-// Both shipped programs carry the project's version and product name.
+// Both shipped programs carry the project's version and product name, and
+// name as their maker the one whose name the settings key carries.
 TEST(VersionResourceTest, ShippedProgramsCarryTheProjectsVersion) {
     for (const char* program : {"tarnel.exe", "tarnel-acledit.dll"}) {
         SCOPED_TRACE(program);
@@ -177,9 +180,40 @@ TEST(VersionResourceTest, ShippedProgramsCarryTheProjectsVersion) {
         ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\ProductName",
                                    reinterpret_cast<void**>(&text), &size));
         EXPECT_STREQ(text, "Tarnel");
+        ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\CompanyName",
+                                   reinterpret_cast<void**>(&text), &size));
+        const std::string_view key = kKey;
+        EXPECT_EQ(text, key.substr(9, key.rfind('\\') - 9));
         ASSERT_TRUE(VerQueryValueA(block.data(), "\\StringFileInfo\\040904B0\\FileVersion",
                                    reinterpret_cast<void**>(&text), &size));
         EXPECT_STREQ(text, TARNEL_VERSION_TEXT);
+    }
+}
+
+// The message the shipped programs end with when the C++ library cannot go
+// on says why; only a failed allocation says memory ran out.
+TEST(FatalMessageTest, SaysWhyTheProgramStopped) {
+    struct Case {
+        FatalCause cause;
+        const char* detail;
+        std::size_t size;
+        std::string_view expected;
+    };
+    constexpr Case kCases[] = {
+        {FatalCause::OutOfMemory, nullptr, 256, "Tarnel ran out of memory."},
+        {FatalCause::TooLarge, "vector::reserve", 256, "Tarnel stopped: a list or text grew larger than it can ever be."},
+        {FatalCause::LibraryFault, "vector::_M_range_check", 256,
+         "Tarnel stopped on an internal error: vector::_M_range_check."},
+        {FatalCause::LibraryFault, nullptr, 256, "Tarnel stopped on an internal error."},
+        {FatalCause::LibraryFault, "basic_string::at", 20, "Tarnel stopped on a"},
+        {FatalCause::OutOfMemory, nullptr, 1, ""},
+    };
+    for (const Case& test : kCases) {
+        char message[300];
+        std::memset(message, 'x', sizeof message);
+        FormatFatalMessage(test.cause, test.detail, message, test.size);
+        EXPECT_EQ(message, test.expected);
+        EXPECT_EQ(message[test.size], 'x') << "written past the bound";
     }
 }
 

@@ -18,6 +18,7 @@ struct FindView {
     std::string count;
     std::string notes;
     bool mainEnabled = true;
+    bool showsAmpersands = false;  // the count and notes show an "&" as it is
 };
 
 std::string ItemText(HWND list, int row, int column) {
@@ -34,6 +35,9 @@ FindView ReadFindBox(HWND dialog) {
     view.count = WindowText(dialog, IDC_FIND_COUNT);
     view.notes = WindowText(dialog, IDC_FIND_NOTES);
     view.mainEnabled = IsWindowEnabled(AppContext.mainWindow) != FALSE;
+    view.showsAmpersands = true;
+    for (int id : {IDC_FIND_COUNT, IDC_FIND_NOTES})
+        view.showsAmpersands &= (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & SS_NOPREFIX) != 0;
     return view;
 }
 
@@ -110,14 +114,15 @@ protected:
 };
 
 // Matches show with their types, whatever their case; a directory that cannot
-// be opened is named at the end, not fatal; the main window is disabled while
-// the box is up; choosing a result goes there.
+// be opened is named at the end (an "&" in its name shown, not taken for an
+// access key), not fatal; the main window is disabled while the box is up;
+// choosing a result goes there.
 TEST_F(FindTest, FindsByPartOfTheNameAndGoesToTheChosenResult) {
     const std::string event = scratch_.AddEvent("FindMeEvent", true, false);
     scratch_.AddDirectory("Sub");
     const std::string semaphore = scratch_.AddSemaphore("Sub\\findme-semaphore", 1, 2);
     scratch_.AddEvent("Sub\\Other", true, false);
-    const std::string locked = scratch_.AddLockedDirectory("Locked");
+    const std::string locked = scratch_.AddLockedDirectory("Locked&Sealed");
     ASSERT_FALSE(locked.empty());
     ASSERT_TRUE(OpenBrowser());
     ShowScratch();
@@ -130,6 +135,7 @@ TEST_F(FindTest, FindsByPartOfTheNameAndGoesToTheChosenResult) {
     EXPECT_EQ(view.results, (std::set<std::pair<std::string, std::string>>{{event, "Event"}, {semaphore, "Semaphore"}}));
     EXPECT_EQ(view.count, "2 found in 5 entries.");
     EXPECT_EQ(view.notes, "1 directory could not be searched: " + locked + ".");
+    EXPECT_TRUE(view.showsAmpersands);
     EXPECT_FALSE(view.mainEnabled);
     EXPECT_STREQ(CurrentDirectory, scratch_.PathOf("Sub").c_str());
     EXPECT_EQ(SelectedNames(), std::vector<std::string>{"findme-semaphore"});
@@ -292,6 +298,7 @@ TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
     });
     EXPECT_EQ(pathsOf(any), (std::set<std::string>{denyWriteDac, nullDacl, owned}));
     EXPECT_EQ(any.count, "3 accessible in 5 entries. 1 could not be opened.");
+    EXPECT_TRUE(any.showsAmpersands);
     const unsigned long granted = std::stoul(grantedDenied, nullptr, 16);
     EXPECT_EQ(granted & WRITE_DAC, 0u) << grantedDenied;
     EXPECT_EQ(granted & (DELETE | EVENT_MODIFY_STATE), static_cast<unsigned long>(DELETE | EVENT_MODIFY_STATE))
