@@ -9,13 +9,11 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "namespace/access_scan.h"
 #include "namespace/object_search.h"
 #include "resource_ids.h"
@@ -26,24 +24,8 @@
 
 namespace {
 
-constexpr char kProbeClass[] = "TarnelFindBenchProbe";
-constexpr UINT WM_PROBE = WM_APP + 8;
-constexpr DWORD kProbeEveryMs = 10;
 constexpr int kRounds = 3;
 constexpr long kEventsPerDirectory = 200;
-
-double Seconds() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // One search through a box, watched from the window's thread.
 struct SearchWatch {
@@ -52,8 +34,7 @@ struct SearchWatch {
     std::string count;          // the box's last count line
     HWND box = nullptr;
     WNDPROC countProcedure = nullptr;
-    std::atomic<bool> posting{false};
-    std::vector<double> waits;  // of each posted message while the search ran, in milliseconds
+    MessageWaitProbe* probe = nullptr;  // records while the search runs
 };
 SearchWatch* Watch = nullptr;
 
@@ -63,28 +44,19 @@ LRESULT CALLBACK WatchedCount(HWND count, UINT message, WPARAM wParam, LPARAM lP
         if (text.rfind("Searching", 0) != 0) {
             Watch->ended = Seconds();
             Watch->count = text;
+            if (Watch->probe != nullptr) Watch->probe->recording = false;
             PostMessageA(Watch->box, WM_COMMAND, IDCANCEL, 0);
         }
     }
     return CallWindowProcA(Watch->countProcedure, count, message, wParam, lParam);
 }
 
-LRESULT CALLBACK ProbeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PROBE && Watch != nullptr && Watch->started != 0 && Watch->ended == 0) {
-        LARGE_INTEGER frequency, now;
-        QueryPerformanceFrequency(&frequency);
-        QueryPerformanceCounter(&now);
-        const auto elapsed = static_cast<ULONG_PTR>(now.QuadPart) - static_cast<ULONG_PTR>(lParam);
-        Watch->waits.push_back(1000.0 * static_cast<double>(elapsed) / static_cast<double>(frequency.QuadPart));
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
-}
-
 // Opens a box with command, searches from the shown directory down and
-// returns once the box has said the search ended; with a probe window, a
-// thread posts to it meanwhile.
-void WatchSearch(UINT command, HWND probe, SearchWatch& watch) {
+// returns once the box has said the search ended; with a probe, messages are
+// posted to the window's thread meanwhile.
+void WatchSearch(UINT command, MessageWaitProbe* probe, SearchWatch& watch) {
     Watch = &watch;
+    watch.probe = probe;
     DialogCatcher catcher([&watch](HWND dialog, const CaughtDialog& caught) {
         if (caught.isMessageBox || watch.box != nullptr) return false;
         watch.box = dialog;
@@ -94,24 +66,13 @@ void WatchSearch(UINT command, HWND probe, SearchWatch& watch) {
         watch.countProcedure = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrA(count, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WatchedCount)));
         watch.started = Seconds();
+        if (watch.probe != nullptr) watch.probe->recording = true;
         PostMessageA(dialog, WM_COMMAND, IDOK, 0);
         return true;
     });
-    watch.posting = probe != nullptr;
-    std::thread prober;
-    if (probe != nullptr) {
-        prober = std::thread([&watch, probe] {
-            while (watch.posting) {
-                LARGE_INTEGER now;
-                QueryPerformanceCounter(&now);
-                PostMessageA(probe, WM_PROBE, 0, static_cast<LPARAM>(now.QuadPart));
-                Sleep(kProbeEveryMs);
-            }
-        });
-    }
+    if (probe != nullptr) probe->StartPosting();
     SendMessageA(AppContext.mainWindow, WM_COMMAND, command, 0);
-    watch.posting = false;
-    if (prober.joinable()) prober.join();
+    if (probe != nullptr) probe->StopPosting();
     Watch = nullptr;
 }
 
@@ -135,13 +96,11 @@ struct FindResult {
     double accessFloor;
     double find;
     double accessible;
-    double waitMedianMs;
-    double waitMaxMs;
-    std::size_t probes;
+    MessageWaitProbe::Summary waits;
     std::string findCount, accessibleCount;
 };
 
-FindResult MeasureSize(HWND probe, long n) {
+FindResult MeasureSize(MessageWaitProbe& probe, long n) {
     FindResult result{};
     result.n = n;
     ScratchDirectory scratch;
@@ -162,7 +121,8 @@ FindResult MeasureSize(HWND probe, long n) {
     HTREEITEM item = FindTreeItemByPath(AppContext.namespaceTree, nullptr, path.data());
     SendMessageA(AppContext.namespaceTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
 
-    std::vector<double> floors, accessFloors, finds, accessibles, waits;
+    std::vector<double> floors, accessFloors, finds, accessibles;
+    probe.waits.clear();
     for (int round = 0; round < kRounds; ++round) {
         floors.push_back(MeasureFloor(scratch.Path(), false));
         accessFloors.push_back(MeasureFloor(scratch.Path(), true));
@@ -175,44 +135,32 @@ FindResult MeasureSize(HWND probe, long n) {
         accessibles.push_back(byAccess.ended - byAccess.started);
         result.accessibleCount = byAccess.count;
         SearchWatch probed;
-        WatchSearch(CMD_FIND_ACCESSIBLE, probe, probed);
-        waits.insert(waits.end(), probed.waits.begin(), probed.waits.end());
-        std::fprintf(stderr, "[%8.2f s] round measured (n=%ld)\n", Seconds(), n);
+        WatchSearch(CMD_FIND_ACCESSIBLE, &probe, probed);
+        Progress("round measured", n);
     }
     result.floor = Median(floors);
     result.accessFloor = Median(accessFloors);
     result.find = Median(finds);
     result.accessible = Median(accessibles);
-    result.waitMedianMs = Median(waits);
-    result.waitMaxMs = waits.empty() ? 0 : *std::max_element(waits.begin(), waits.end());
-    result.probes = waits.size();
+    result.waits = probe.Summarize();
     SendMessageA(AppContext.mainWindow, WM_COMMAND, 124, 0);  // up, out of the directory before it goes
     return result;
 }
 
-void Emit(const char* key, long n, double value) { std::printf("BENCH %s n=%ld value=%.6f\n", key, n, value); }
-
 }  // namespace
 
 void RunFindBench(const std::vector<long>& sizes) {
-    WNDCLASSA probeClass{};
-    probeClass.lpfnWndProc = ProbeProcedure;
-    probeClass.hInstance = AppContext.instance;
-    probeClass.lpszClassName = kProbeClass;
-    RegisterClassA(&probeClass);
-    HWND probe = CreateWindowExA(0, kProbeClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, AppContext.instance, nullptr);
-
+    MessageWaitProbe probe;
     std::vector<FindResult> results;
     for (long n : sizes) results.push_back(MeasureSize(probe, n));
-    DestroyWindow(probe);
 
     // Each box's time is followed by its ratio to the floor; waits are of posted messages while Find Accessible ran.
     std::printf("\n%8s %8s %8s %6s %12s %12s %6s %9s %9s %7s\n", "events", "floor s", "find s", "/floor",
                 "open floor s", "accessible s", "/floor", "wait med", "wait max", "probes");
     for (const FindResult& r : results) {
         std::printf("%8ld %8.3f %8.3f %6.2f %12.3f %12.3f %6.2f %7.2fms %7.2fms %7zu\n", r.n, r.floor, r.find,
-                    r.find / r.floor, r.accessFloor, r.accessible, r.accessible / r.accessFloor, r.waitMedianMs,
-                    r.waitMaxMs, r.probes);
+                    r.find / r.floor, r.accessFloor, r.accessible, r.accessible / r.accessFloor, r.waits.medianMs,
+                    r.waits.maxMs, r.waits.count);
         std::printf("         Find: %s  Find Accessible: %s\n", r.findCount.c_str(), r.accessibleCount.c_str());
     }
     std::printf("\n");
@@ -223,7 +171,7 @@ void RunFindBench(const std::vector<long>& sizes) {
         Emit("find_accessible_floor_s", r.n, r.accessFloor);
         Emit("find_accessible_box_s", r.n, r.accessible);
         Emit("find_accessible_ratio", r.n, r.accessible / r.accessFloor);
-        Emit("find_wait_median_ms", r.n, r.waitMedianMs);
-        Emit("find_wait_max_ms", r.n, r.waitMaxMs);
+        Emit("find_wait_median_ms", r.n, r.waits.medianMs);
+        Emit("find_wait_max_ms", r.n, r.waits.maxMs);
     }
 }

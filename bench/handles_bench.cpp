@@ -11,13 +11,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "holder_process.h"
 #include "namespace/holder_search.h"
 #include "namespace/native_services.h"
@@ -30,41 +29,10 @@
 namespace {
 
 constexpr char kHolderName[] = "handle_holder.exe";
-constexpr char kProbeClass[] = "TarnelBenchProbe";
-constexpr UINT WM_PROBE = WM_APP + 7;
-constexpr DWORD kProbeEveryMs = 10;
 // Each round measures the floor, the search alone and the page once, and
 // the waits on one more showing, so that the machine's drifts in speed fall
 // on all of them; the medians are reported.
 constexpr int kRounds = 5;
-
-double Seconds() {
-    LARGE_INTEGER frequency, now;
-    QueryPerformanceFrequency(&frequency);
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-// The performance counter as wide as a message parameter; differences of two
-// stay right across a wrap.
-LPARAM Ticks() {
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<LPARAM>(now.QuadPart);
-}
-
-double TicksToMilliseconds(LPARAM since) {
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    const auto elapsed = static_cast<ULONG_PTR>(Ticks()) - static_cast<ULONG_PTR>(since);
-    return 1000.0 * static_cast<double>(elapsed) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-    if (values.empty()) return 0;
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The platform's floor: the list read, then for each handle of the object's
 // type a duplicate, its name and its close. Returns the seconds it took.
@@ -118,9 +86,7 @@ struct PageWatch {
     HWND sheet = nullptr;
     WNDPROC listProcedure = nullptr;
     WNDPROC summaryProcedure = nullptr;
-    std::atomic<bool> posting{false};  // the prober posts until the sheet has gone
-    bool probing = false;               // waits count from the tab's pick to the search's end
-    std::vector<double> waits;          // of each posted message, in milliseconds
+    MessageWaitProbe* probe = nullptr;  // records from the tab's pick to the search's end
 };
 PageWatch* Watch = nullptr;
 
@@ -137,22 +103,17 @@ LRESULT CALLBACK WatchedSummary(HWND summary, UINT message, WPARAM wParam, LPARA
     if (message == WM_SETTEXT && Watch->ended == 0 &&
         std::string(reinterpret_cast<const char*>(lParam)).rfind("Searching", 0) != 0) {
         Watch->ended = Seconds();
-        Watch->probing = false;
+        if (Watch->probe != nullptr) Watch->probe->recording = false;
         PostMessageA(Watch->sheet, WM_COMMAND, IDOK, 0);
     }
     return CallWindowProcA(Watch->summaryProcedure, summary, message, wParam, lParam);
-}
-
-LRESULT CALLBACK ProbeProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_PROBE && Watch != nullptr && Watch->probing) Watch->waits.push_back(TicksToMilliseconds(lParam));
-    return DefWindowProcA(window, message, wParam, lParam);
 }
 
 // From the sheet's own loop: picks the Handles tab and watches the page.
 void CALLBACK OnSheetShown(HWND, UINT, UINT_PTR id, DWORD) {
     KillTimer(nullptr, id);
     Watch->sheet = FindWindowA(nullptr, "Object Properties");
-    Watch->probing = true;
+    if (Watch->probe != nullptr) Watch->probe->recording = true;
     Watch->shown = Seconds();
     HWND page = ShowPageTitled(Watch->sheet, "Handles");
     if (page == nullptr) {
@@ -168,33 +129,17 @@ void CALLBACK OnSheetShown(HWND, UINT, UINT_PTR id, DWORD) {
 }
 
 // Shows the sheet for path and returns once its Handles page has searched;
-// with a probe window, a thread posts to it meanwhile.
-void WatchPage(HWND probe, PageWatch& watch) {
+// with a probe, messages are posted to the window's thread until the sheet has gone.
+void WatchPage(MessageWaitProbe* probe, PageWatch& watch) {
     Watch = &watch;
-    watch.posting = probe != nullptr;
-    std::thread prober;
-    if (probe != nullptr) {
-        prober = std::thread([&watch, probe] {
-            while (watch.posting) {
-                PostMessageA(probe, WM_PROBE, 0, Ticks());
-                Sleep(kProbeEveryMs);
-            }
-        });
-    }
+    watch.probe = probe;
+    if (probe != nullptr) probe->StartPosting();
     SetTimer(nullptr, 0, 1, OnSheetShown);
     ShowObjectProperties(AppContext.objectList, AppContext.instance, watch.path.c_str());
-    watch.posting = false;
-    if (prober.joinable()) prober.join();
+    if (probe != nullptr) probe->StopPosting();
     if (watch.ended == 0) watch.ended = Seconds();  // closed some other way
     Watch = nullptr;
 }
-
-void Progress(const char* step, long n) {
-    std::fprintf(stderr, "[%8.2f s] %s (n=%ld)\n", Seconds(), step, n);
-    std::fflush(stderr);
-}
-
-void Emit(const char* key, long n, double value) { std::printf("BENCH %s n=%ld value=%.6f\n", key, n, value); }
 
 struct HandlesResult {
     long n;
@@ -203,13 +148,11 @@ struct HandlesResult {
     double searchOnly;  // the search on this thread, with no page
     double holder;
     double ended;
-    double waitMedianMs;
-    double waitMaxMs;
-    std::size_t probes;
+    MessageWaitProbe::Summary waits;
     bool holderListed;
 };
 
-HandlesResult MeasureSize(HWND probe, long n) {
+HandlesResult MeasureSize(MessageWaitProbe& probe, long n) {
     HandlesResult result{};
     result.n = n;
     ScratchDirectory scratch;
@@ -224,7 +167,8 @@ HandlesResult MeasureSize(HWND probe, long n) {
     std::snprintf(last, sizeof last, handle_holder::kManyFormat, n - 1);
     const std::string path = scratch.PathOf(last);
 
-    std::vector<double> floors, searches, holders, ends, waits;
+    std::vector<double> floors, searches, holders, ends;
+    probe.waits.clear();
     result.holderListed = true;
     for (int round = 0; round < kRounds; ++round) {
         floors.push_back(MeasureFloor(path, result.candidates));
@@ -240,33 +184,23 @@ HandlesResult MeasureSize(HWND probe, long n) {
         ends.push_back(timed.ended - timed.shown);
         PageWatch probed;
         probed.path = path;
-        WatchPage(probe, probed);
-        waits.insert(waits.end(), probed.waits.begin(), probed.waits.end());
+        WatchPage(&probe, probed);
         Progress("round measured", n);
     }
     result.floor = Median(floors);
     result.searchOnly = Median(searches);
     result.holder = Median(holders);
     result.ended = Median(ends);
-    result.waitMedianMs = Median(waits);
-    result.waitMaxMs = waits.empty() ? 0 : *std::max_element(waits.begin(), waits.end());
-    result.probes = waits.size();
+    result.waits = probe.Summarize();
     return result;
 }
 
 }  // namespace
 
 void RunHandlesBench(const std::vector<long>& sizes) {
-    WNDCLASSA probeClass{};
-    probeClass.lpfnWndProc = ProbeProcedure;
-    probeClass.hInstance = AppContext.instance;
-    probeClass.lpszClassName = kProbeClass;
-    RegisterClassA(&probeClass);
-    HWND probe = CreateWindowExA(0, kProbeClass, "", 0, 0, 0, 0, 0, nullptr, nullptr, AppContext.instance, nullptr);
-
+    MessageWaitProbe probe;
     std::vector<HandlesResult> results;
     for (long n : sizes) results.push_back(MeasureSize(probe, n));
-    DestroyWindow(probe);
 
     // Each page time is followed by its ratio to the floor; waits are of posted messages while the page searched.
     std::printf("\n%8s %10s %8s %9s %6s %9s %6s %9s %6s %9s %9s %7s\n", "events", "candidates", "floor s",
@@ -274,7 +208,7 @@ void RunHandlesBench(const std::vector<long>& sizes) {
     for (const HandlesResult& r : results) {
         std::printf("%8ld %10ld %8.3f %9.3f %6.2f %9.3f %6.2f %9.3f %6.2f %7.2fms %7.2fms %7zu%s\n", r.n,
                     r.candidates, r.floor, r.searchOnly, r.searchOnly / r.floor, r.holder, r.holder / r.floor,
-                    r.ended, r.ended / r.floor, r.waitMedianMs, r.waitMaxMs, r.probes,
+                    r.ended, r.ended / r.floor, r.waits.medianMs, r.waits.maxMs, r.waits.count,
                     r.holderListed ? "" : "  (the helper was not listed)");
     }
     std::printf("\n");
@@ -286,8 +220,8 @@ void RunHandlesBench(const std::vector<long>& sizes) {
         Emit("handles_search_ended_s", r.n, r.ended);
         Emit("handles_ended_ratio", r.n, r.ended / r.floor);
         Emit("handles_candidates", r.n, static_cast<double>(r.candidates));
-        Emit("handles_wait_median_ms", r.n, r.waitMedianMs);
-        Emit("handles_wait_max_ms", r.n, r.waitMaxMs);
+        Emit("handles_wait_median_ms", r.n, r.waits.medianMs);
+        Emit("handles_wait_max_ms", r.n, r.waits.maxMs);
         Emit("handles_holder_listed", r.n, r.holderListed ? 1 : 0);
     }
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_support.h"
 #include "bench/find_bench.h"
 #include "bench/handles_bench.h"
 #include "common/path_block.h"
@@ -33,17 +34,6 @@
 #include "views/object_list.h"
 
 namespace {
-
-double Seconds() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
 
 struct Counts {
     long enumerations;
@@ -121,11 +111,6 @@ double HeapInUseMegabytes() {
     return static_cast<double>(total) / (1024.0 * 1024.0);
 }
 
-double Median(std::vector<double> values) {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 // The namespace side of a fill alone: the walk with its row texts and child
 // paths, and the directory tests of the sort, with no list control involved.
 double MeasureWalkOnly(const std::string& directory) {
@@ -192,14 +177,6 @@ struct Result {
     int rowsShown;
     TypePageTimes typePage;
 };
-
-// Progress on the error stream, so a long run shows where it is.
-void Progress(const char* step, long n) {
-    std::fprintf(stderr, "[%8.2f s] %s (n=%ld)\n", Seconds(), step, n);
-    std::fflush(stderr);
-}
-
-void Emit(const char* key, long n, double value) { std::printf("BENCH %s n=%ld value=%.6f\n", key, n, value); }
 
 Result MeasureSize(long n) {
     Result result{};

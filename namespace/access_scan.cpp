@@ -10,14 +10,6 @@ namespace {
 constexpr ACCESS_MASK kSpecificRights = 0x0000FFFF;
 constexpr ACCESS_MASK kDelete = 0x00010000;
 
-// The row of the program's opens for a listed type; kTypeNotOpened for a type none of them opens.
-int RowOfType(const std::string& typeName) {
-    for (int row = 0; row < kObjectTypeCount; ++row) {
-        if (typeName == ObjectTypeName(row)) return row;
-    }
-    return kTypeNotOpened;
-}
-
 }  // namespace
 
 ACCESS_MASK ModifyRightsOf(const GENERIC_MAPPING& mapping) { return mapping.GenericWrite & kSpecificRights; }
@@ -51,7 +43,7 @@ const GENERIC_MAPPING& AccessScan::MappingOf(const std::string& typeName, HANDLE
 }
 
 bool AccessScan::Test(const DirectoryReader&, SearchResult& result) {
-    const int row = RowOfType(result.typeName);
+    const int row = ObjectTypeRowOf(result.typeName);
     HANDLE handle = nullptr;
     // Only a path addresses an object; only the program's opens open one.
     if (!result.addressable || row == kTypeNotOpened ||
@@ -60,11 +52,9 @@ bool AccessScan::Test(const DirectoryReader&, SearchResult& result) {
         return false;
     }
     UniqueNtHandle object(handle);
-    OBJECT_BASIC_INFORMATION basic{};
-    if (NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr) != kStatusSuccess) {
+    if (QueryGrantedAccess(handle, result.granted) != kStatusSuccess) {
         ++unopened_;
         return false;
     }
-    result.granted = basic.GrantedAccess;
     return (result.granted & WantedRights(right_, MappingOf(result.typeName, handle))) != 0;
 }

@@ -12,11 +12,7 @@ EffectiveAccess AccessOf(const ExactOpen& open) {
     EffectiveAccess access;
     access.status = open.status;
     access.typeIndex = open.opened ? open.opened.typeIndex : open.refusingRow;
-    if (!open.opened) return access;
-    OBJECT_BASIC_INFORMATION basic{};
-    if (NtQueryObject(open.opened.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr) ==
-        kStatusSuccess)
-        access.granted = basic.GrantedAccess;
+    if (open.opened) QueryGrantedAccess(open.opened.handle.get(), access.granted);
     return access;
 }
 
@@ -44,6 +40,19 @@ UniqueWin32Handle OwnImpersonationToken() {
     const BOOL opened = OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, &token);
     RevertToSelf();
     return opened ? UniqueWin32Handle(token) : UniqueWin32Handle();
+}
+
+// A handle that may read the SACL, opened as the object's own type: only a
+// device may need its Win32 device name, which only the full opener tries.
+OpenedObject OpenForAudit(const char* path, int typeIndex) {
+    if (typeIndex == kTypeDevice) return OpenAnyObject(path, kAccessSystemSecurity);
+    OpenedObject opened;
+    HANDLE handle = nullptr;
+    if (OpenObjectByType(typeIndex, path, kAccessSystemSecurity, true, &handle) == kStatusSuccess) {
+        opened.handle.reset(handle);
+        opened.typeIndex = typeIndex;
+    }
+    return opened;
 }
 
 }  // namespace
@@ -108,7 +117,7 @@ AccessPicture ReadAccessPicture(const char* path) {
     picture.typeKnown = QueryObjectTypeFigures(handle, picture.type) == kStatusSuccess;
 
     // The SACL needs a handle that asked for it; otherwise the open above reads the rest.
-    const OpenedObject auditable = OpenAnyObject(path, kAccessSystemSecurity);
+    const OpenedObject auditable = OpenForAudit(path, open.opened.typeIndex);
     picture.auditOpened = static_cast<bool>(auditable);
     if (auditable)
         picture.saclRead = ReadDescriptor(auditable.handle.get(), kPermissionParts | SACL_SECURITY_INFORMATION,

@@ -44,6 +44,20 @@ const char* ObjectTypeName(int typeIndex) {
     return ObjectTypeTable[typeIndex].typeName;
 }
 
+int ObjectTypeRowOf(std::string_view typeName) {
+    for (int row = 0; row < kObjectTypeCount; ++row) {
+        if (typeName == ObjectTypeTable[row].typeName) return row;
+    }
+    return kTypeNotOpened;
+}
+
+NTSTATUS QueryGrantedAccess(HANDLE handle, ACCESS_MASK& granted) {
+    OBJECT_BASIC_INFORMATION basic{};
+    const NTSTATUS status = NtQueryObject(handle, ObjectBasicInformation, &basic, sizeof basic, nullptr);
+    if (status == kStatusSuccess) granted = basic.GrantedAccess;
+    return status;
+}
+
 NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
                           bool wantReadControl, HANDLE* handle) {
     *handle = nullptr;

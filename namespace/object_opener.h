@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 #include "namespace/native_services.h"
 
 // Rows of ObjectTypeTable; the row number is the type index.
@@ -48,6 +50,13 @@ inline constexpr ACCESS_MASK kGenericRead = 0x80000000;
 
 // Type name of a row, or null for an index outside the table.
 const char* ObjectTypeName(int typeIndex);
+// The row of a type name as a directory lists it, or kTypeNotOpened for a
+// type none of the rows opens.
+int ObjectTypeRowOf(std::string_view typeName);
+
+// The rights an open handle was granted, from the object manager's basic
+// information on it.
+NTSTATUS QueryGrantedAccess(HANDLE handle, ACCESS_MASK& granted);
 
 // Opens path as the type of one row. Rows 0 and 1 add their query right, rows
 // 0 to 7 always add READ_CONTROL, row 8 only when wantReadControl is set.

@@ -35,6 +35,11 @@ constexpr ExtraOpen kExtraOpens[] = {
     {"KeyedEvent", nullptr, "NtOpenKeyedEvent", 0},
 };
 
+// The type's open service; null where this system's ntdll lacks it.
+NtOpenObjectProc ServiceOf(const ExtraOpen& extra) {
+    return extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
+}
+
 std::string NotAvailable(NTSTATUS status) {
     if (status == kStatusProcedureNotFound) return std::string(kNotAvailable) + " on this system";
     return std::string(kNotAvailable) + " (status " + FormatHex(static_cast<ULONG>(status), 8) + ")";
@@ -45,13 +50,6 @@ std::string YesNo(bool value) { return value ? "Yes" : "No"; }
 std::string CountWithPeak(ULONG count, ULONG peak) {
     std::string text = FormatCount(count);
     return peak != 0 ? text + " (peak " + FormatCount(peak) + ")" : text;
-}
-
-int TableRowOf(std::string_view typeName) {
-    for (int row = 0; row < kObjectTypeCount; ++row) {
-        if (typeName == ObjectTypeTable[row].typeName) return row;
-    }
-    return kTypeNotOpened;
 }
 
 // The object's entry in its directory, with the reader standing on it.
@@ -182,8 +180,7 @@ std::string TypeByOpening(const char* path) {
         if (status != kStatusObjectTypeMismatch) return {};  // nothing there to ask about
     }
     for (const ExtraOpen& extra : kExtraOpens) {
-        const NtOpenObjectProc service =
-            extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
+        const NtOpenObjectProc service = ServiceOf(extra);
         if (service == nullptr) continue;
         HANDLE handle = nullptr;
         if (answers(OpenWithService(service, byPath, path, 0, &handle), handle)) return extra.typeName;
@@ -194,7 +191,7 @@ std::string TypeByOpening(const char* path) {
 // Opens the object with its type's open service: with the type's query right
 // first, then with what opens.
 OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, const char* path) {
-    const int row = TableRowOf(typeName);
+    const int row = ObjectTypeRowOf(typeName);
     if (row == kTypeDevice) return OpenDevice(listing, path);
     OpenResult result;
     HANDLE handle = nullptr;
@@ -213,8 +210,7 @@ OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, con
     }
     for (const ExtraOpen& extra : kExtraOpens) {
         if (typeName != extra.typeName) continue;
-        const NtOpenObjectProc service =
-            extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
+        const NtOpenObjectProc service = ServiceOf(extra);
         result.status = kStatusProcedureNotFound;
         if (service == nullptr) return result;
         for (ACCESS_MASK access : {extra.queryRight, kMaximumAllowed}) {
@@ -389,9 +385,9 @@ void DeviceLines(Gathering& g) {
 // A directory is counted by the page, a slice at a time, through its handle.
 void DirectoryLines(Gathering& g) {
     if (!g.Opened({"Entries", "Directories", "Symbolic links"})) return;
-    OBJECT_BASIC_INFORMATION basic{};
-    NTSTATUS status = NtQueryObject(g.opened.handle.get(), ObjectBasicInformation, &basic, sizeof basic, nullptr);
-    if (status == kStatusSuccess && (basic.GrantedAccess & kDirectoryQuery) == 0) status = kStatusAccessDenied;
+    ACCESS_MASK granted = 0;
+    NTSTATUS status = QueryGrantedAccess(g.opened.handle.get(), granted);
+    if (status == kStatusSuccess && (granted & kDirectoryQuery) == 0) status = kStatusAccessDenied;
     if (status == kStatusSuccess) {
         g.facts.directory = std::move(g.opened.handle);
         return;
@@ -439,7 +435,7 @@ void LinkLines(Gathering& g) {
 }
 
 void AddFigures(Gathering& g, const std::string& typeName, const ObjectTypeFigures& figures) {
-    for (FactLine& line : DescribeTypeFigures(figures, TableRowOf(typeName), g.describe))
+    for (FactLine& line : DescribeTypeFigures(figures, ObjectTypeRowOf(typeName), g.describe))
         g.facts.lines.push_back(std::move(line));
 }
 
@@ -574,8 +570,8 @@ bool DirectoryCount::Step(long maxEntries, DWORD budgetMs) {
             break;
         }
         ++entries_;
-        if (std::strcmp(reader_.TypeName(), "Directory") == 0) ++directories_;
-        if (std::strcmp(reader_.TypeName(), "SymbolicLink") == 0) ++links_;
+        if (std::strcmp(reader_.TypeName(), ObjectTypeName(kTypeDirectory)) == 0) ++directories_;
+        if (std::strcmp(reader_.TypeName(), ObjectTypeName(kTypeSymbolicLink)) == 0) ++links_;
     }
     return running_;
 }

@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <cstdio>
-#include <iterator>
 #include <vector>
 
 #include "common/list_view.h"
@@ -18,12 +17,8 @@ constexpr int kPathSize = 1024;
 constexpr UINT_PTR kCountTimer = 1;
 long CountSlice = kDefaultCountSlice;
 
-struct ColumnDescription {
-    const char* title;
-    int width;  // dialog units
-};
-constexpr ColumnDescription kColumns[] = {
-    {"Item", 84},    // both fitted to their texts after each fill
+constexpr DialogListColumn kColumns[] = {
+    {"Item", 84},  // both fitted to their texts after each fill
     {"Value", 160},
 };
 
@@ -36,15 +31,6 @@ struct TypePageState {
     DirectoryCount count;
 };
 TypePageState TypePage{};
-
-void InsertColumns(HWND page) {
-    HWND list = GetDlgItem(page, IDC_TYPE_LIST);
-    for (std::size_t i = 0; i < std::size(kColumns); ++i) {
-        RECT width = {0, 0, kColumns[i].width, 0};
-        MapDialogRect(page, &width);
-        InsertListColumn(list, static_cast<int>(i), kColumns[i].title, width.right);
-    }
-}
 
 // Appends the lines, a blank row before each heading but the first; the row
 // of the first line, or -1 when the list refused it.
@@ -83,8 +69,8 @@ void StopCounting(HWND page) {
     TypePage.count.Stop();
 }
 
-// Holds the wait cursor while the facts are read: finding the object's entry
-// reads its directory up to it.
+// Holds the wait cursor while the facts are read: an object whose name no
+// path carries is found by reading its directory up to it.
 class WaitCursor {
 public:
     WaitCursor() : previous_(SetCursor(LoadCursorA(nullptr, IDC_WAIT))) {}
@@ -131,7 +117,7 @@ BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
     std::snprintf(TypePage.path, sizeof TypePage.path, "%s", path != nullptr ? path : "");
     TypePage.filled = false;
     TypePage.countRow = -1;
-    InsertColumns(page);
+    InsertDialogListColumns(page, GetDlgItem(page, IDC_TYPE_LIST), kColumns);
     return TRUE;
 }
 

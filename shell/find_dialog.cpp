@@ -51,7 +51,6 @@ std::string LastText;
 int LastRight = 0;  // a row of kChangeRightChoices
 bool LastEverywhere = false;
 
-
 HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
 
 // The results found since the last rows went in, with the list's redrawing
@@ -248,10 +247,6 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         return FALSE;
     }
 }
-
-}  // namespace
-
-namespace {
 
 bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::string& chosen) {
     FindSession session;

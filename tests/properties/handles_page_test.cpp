@@ -49,16 +49,6 @@ UniqueNtHandle OpenTestEvent(const std::string& path, ACCESS_MASK access) {
     return UniqueNtHandle(handle);
 }
 
-std::wstring NameOf(HANDLE handle) {
-    alignas(8) BYTE buffer[4096];
-    ULONG length = 0;
-    if (NtQueryObject(handle, static_cast<OBJECT_INFORMATION_CLASS>(kObjectNameInformation), buffer, sizeof buffer,
-                      &length) != kStatusSuccess)
-        return {};
-    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
-    return std::wstring(name->Buffer, name->Length / sizeof(WCHAR));
-}
-
 // What the Handles page showed.
 struct HandlesView {
     std::string summary, uninspected, notAnswering, note;
@@ -148,7 +138,7 @@ protected:
         UniqueNtHandle owner(copy);
         OpenedObject mine = OpenAnyObject(path.c_str(), 0);
         ASSERT_TRUE(mine) << path;
-        EXPECT_EQ(NameOf(copy), NameOf(mine.handle.get()));
+        EXPECT_EQ(ObjectNameOf(copy), ObjectNameOf(mine.handle.get()));
         char access[16];
         std::snprintf(access, sizeof access, "0x%08lX", static_cast<unsigned long>(GrantedAccess(copy)));
         EXPECT_EQ(row[3].substr(0, 10), access);
@@ -321,7 +311,7 @@ TEST_F(HandlesPageTest, RowsAndProgressShowWhileALargeSearchRuns) {
     char last[32];
     std::snprintf(last, sizeof last, handle_holder::kManyFormat, handle_holder::kManyEvents - 1);
     QueryGate gate(kNeverGivenUp);
-    gate.HoldName(NameOf(OpenTestEvent(Scratch->PathOf(last), SYNCHRONIZE).get()));
+    gate.HoldName(ObjectNameOf(OpenTestEvent(Scratch->PathOf(last), SYNCHRONIZE).get()));
     HandlesView during, after;
     SearchProgress progress;
     RunPropertySheet(Held.c_str(), [&](HWND sheet) {

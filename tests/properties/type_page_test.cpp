@@ -215,14 +215,9 @@ std::string AddCompletionPort(ScratchDirectory& scratch, const std::string& name
 
 // The key's name in the namespace, "\REGISTRY\USER\...".
 std::string NativeKeyPath(HKEY key) {
-    alignas(8) BYTE buffer[2048];
-    ULONG length = 0;
-    if (NtQueryObject(key, static_cast<OBJECT_INFORMATION_CLASS>(kObjectNameInformation), buffer, sizeof buffer,
-                      &length) != kStatusSuccess)
-        return {};
-    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    const std::wstring name = ObjectNameOf(key);
     std::string text;
-    for (USHORT i = 0; i < name->Length / sizeof(WCHAR); ++i) text += static_cast<char>(name->Buffer[i]);
+    for (wchar_t c : name) text += static_cast<char>(c);
     return text;
 }
 

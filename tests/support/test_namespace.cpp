@@ -196,6 +196,16 @@ ACCESS_MASK GrantedAccess(HANDLE handle) {
     return basic.GrantedAccess;
 }
 
+std::wstring ObjectNameOf(HANDLE handle) {
+    alignas(8) BYTE buffer[4096];
+    ULONG length = 0;
+    if (NtQueryObject(handle, static_cast<OBJECT_INFORMATION_CLASS>(kObjectNameInformation), buffer, sizeof buffer,
+                      &length) != kStatusSuccess)
+        return {};
+    const auto* name = reinterpret_cast<const UNICODE_STRING*>(buffer);
+    return std::wstring(name->Buffer, name->Length / sizeof(WCHAR));
+}
+
 std::vector<BYTE> DescriptorFromSddl(const char* sddl) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ULONG size = 0;

@@ -77,6 +77,8 @@ private:
 
 // The access granted to a handle, from its basic information.
 ACCESS_MASK GrantedAccess(HANDLE handle);
+// The name the platform gives for an open handle; empty when it gives none.
+std::wstring ObjectNameOf(HANDLE handle);
 
 // A self-relative descriptor from its text form, made by the platform's
 // converter; empty when the converter refuses the text.

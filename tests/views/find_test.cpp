@@ -59,12 +59,14 @@ protected:
         ASSERT_TRUE(scratch_.Valid());
     }
 
-    // Opens Find from the main window, types text, picks the scope and presses
-    // Find; once the search has ended, act runs in the box (and must close it).
-    void Find(const std::string& text, bool everywhere, std::function<void(HWND)> act) {
+    // Opens a box by its command, lets ask fill in what to search for, picks the
+    // scope and presses Find; once the search has ended, act runs in the box
+    // (and must close it).
+    void Search(UINT command, const char* caption, const std::function<void(HWND)>& ask, bool everywhere,
+                std::function<void(HWND)> act) {
         DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-            if (caught.isMessageBox || caught.caption != "Find") return false;
-            SetDlgItemTextA(dialog, IDC_FIND_TEXT, text.c_str());
+            if (caught.isMessageBox || caught.caption != caption) return false;
+            ask(dialog);
             CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, everywhere ? IDC_FIND_EVERYWHERE : IDC_FIND_HERE);
             SendMessageA(dialog, WM_COMMAND, IDOK, 0);
             PendingBox = dialog;
@@ -72,7 +74,20 @@ protected:
             SetTimer(nullptr, 0, 10, ActWhenSearchEnds);
             return true;
         });
-        Command(CMD_FIND);
+        Command(command);
+    }
+
+    // The Find box, with text for the name.
+    void Find(const std::string& text, bool everywhere, std::function<void(HWND)> act) {
+        Search(CMD_FIND, "Find", [&text](HWND dialog) { SetDlgItemTextA(dialog, IDC_FIND_TEXT, text.c_str()); },
+               everywhere, std::move(act));
+    }
+
+    // The Find Accessible box, with a row of the rights' choice, from the shown directory down.
+    void FindAccessible(int choice, std::function<void(HWND)> act) {
+        Search(CMD_FIND_ACCESSIBLE, "Find Accessible",
+               [choice](HWND dialog) { SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, choice, 0); },
+               false, std::move(act));
     }
 
     // As the oldest common controls report it: a bare header, the row under the pointer.
@@ -81,21 +96,6 @@ protected:
         PointAtRow(list, row);
         NMHDR header{list, IDC_FIND_RESULTS, static_cast<UINT>(NM_DBLCLK)};
         SendMessageA(dialog, WM_NOTIFY, IDC_FIND_RESULTS, reinterpret_cast<LPARAM>(&header));
-    }
-
-    // The same through the Find Accessible box, with a row of the rights' choice.
-    void FindAccessible(int choice, std::function<void(HWND)> act) {
-        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-            if (caught.isMessageBox || caught.caption != "Find Accessible") return false;
-            SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, choice, 0);
-            CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, IDC_FIND_HERE);
-            SendMessageA(dialog, WM_COMMAND, IDOK, 0);
-            PendingBox = dialog;
-            PendingAct = act;
-            SetTimer(nullptr, 0, 10, ActWhenSearchEnds);
-            return true;
-        });
-        Command(CMD_FIND_ACCESSIBLE);
     }
 
     static int ResultRow(HWND dialog, const std::string& path) {
