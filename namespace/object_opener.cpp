@@ -32,6 +32,12 @@ NTSTATUS CallOpenService(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MA
     return ObjectTypeTable[typeIndex].openService(handle, access, &attributes);
 }
 
+// A link the account may not open: every later row's service would follow
+// it and open its target, another object than the one the path names.
+bool IsRefusedLink(int typeIndex, NTSTATUS status) {
+    return typeIndex == kTypeSymbolicLink && status == kStatusAccessDenied;
+}
+
 NTSTATUS OpenWithAttributes(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
                             bool wantReadControl, HANDLE* handle) {
     return CallOpenService(typeIndex, attributes, RequestedAccess(typeIndex, desiredAccess, wantReadControl), handle);
@@ -84,11 +90,13 @@ OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
     OpenedObject opened;
     for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {
         HANDLE handle = nullptr;
-        if (OpenObjectByType(typeIndex, path, desiredAccess, true, &handle) == kStatusSuccess) {
+        const NTSTATUS status = OpenObjectByType(typeIndex, path, desiredAccess, true, &handle);
+        if (status == kStatusSuccess) {
             opened.handle.reset(handle);
             opened.typeIndex = typeIndex;
             return opened;
         }
+        if (IsRefusedLink(typeIndex, status)) return opened;
     }
     HANDLE device = OpenByDeviceName(path, desiredAccess | kGenericRead);
     if (device != INVALID_HANDLE_VALUE) {
@@ -116,6 +124,10 @@ ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
         }
         // Another type's service answers with a type mismatch; only the object's own refuses it.
         if (last == kStatusAccessDenied && result.refusingRow == kTypeNotOpened) result.refusingRow = typeIndex;
+        if (IsRefusedLink(typeIndex, last)) {
+            result.status = last;
+            return result;
+        }
     }
     HANDLE device = OpenByDeviceName(path, access);
     if (device != INVALID_HANDLE_VALUE) {

@@ -76,7 +76,9 @@ struct OpenedObject {
 };
 
 // Tries every row in table order, then the path's Win32 device name; the first
-// success decides the type. typeIndex kTypeNotOpened means nothing is open.
+// success decides the type. A link that refuses the access ends the tries:
+// the later rows' services would open the link's target instead. typeIndex
+// kTypeNotOpened means nothing is open.
 OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess);
 
 // An open with exactly the access asked for: the object and its row, or the
@@ -90,6 +92,7 @@ struct ExactOpen {
 
 // The same walk as OpenAnyObject with nothing added to access: with
 // MAXIMUM_ALLOWED, an added right the object withholds would fail the open.
+// A link that refuses the access ends it too, with refusingRow the link's.
 ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access);
 
 // Opens path as the type of one row with exactly the access asked for; a

@@ -44,6 +44,31 @@ TEST_F(ObjectOpenerTest, ObjectNoRowAcceptsGivesNine) {
     EXPECT_EQ(OpenAnyObject((scratch.Path() + "\\Missing").c_str(), 0).typeIndex, kTypeNotOpened);
 }
 
+// A link the account may not open is that link, never its target, which
+// every later row's service would open through it.
+TEST_F(ObjectOpenerTest, ALinkThatRefusesIsNeverFollowed) {
+    const std::string directory = scratch.AddDirectory("Target");
+    const std::string synchronizeOnly = scratch.AddSymbolicLinkWithDescriptor(
+        "Synchronize", directory, DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)"));
+    const std::string locked =
+        scratch.AddSymbolicLinkWithDescriptor("Locked", directory, DescriptorFromSddl("O:SYG:SYD:"));
+    ASSERT_FALSE(synchronizeOnly.empty());
+    ASSERT_FALSE(locked.empty());
+    for (const std::string& link : {synchronizeOnly, locked}) {
+        SCOPED_TRACE(link);
+        EXPECT_EQ(OpenAnyObject(link.c_str(), 0).typeIndex, kTypeNotOpened);
+        EXPECT_EQ(OpenAnyObject(link.c_str(), kAccessSystemSecurity).typeIndex, kTypeNotOpened);
+    }
+    // What the account may do with the link is the link's own grant.
+    ExactOpen open = OpenAnyObjectExactly(synchronizeOnly.c_str(), MAXIMUM_ALLOWED);
+    ASSERT_EQ(open.opened.typeIndex, kTypeSymbolicLink);
+    EXPECT_EQ(GrantedAccess(open.opened.handle.get()), static_cast<ACCESS_MASK>(SYNCHRONIZE));
+    open = OpenAnyObjectExactly(locked.c_str(), MAXIMUM_ALLOWED);
+    EXPECT_FALSE(open.opened);
+    EXPECT_EQ(open.status, kStatusAccessDenied);
+    EXPECT_EQ(open.refusingRow, kTypeSymbolicLink);
+}
+
 TEST_F(ObjectOpenerTest, PathsOpenCaseInsensitively) {
     std::string path = scratch.AddEvent("MixedCase", true, false);
     std::string lower = scratch.Path() + "\\mixedcase";

@@ -67,25 +67,31 @@ struct DenyEveryone {
 }  // namespace
 
 std::string ScratchDirectory::AddSymbolicLink(const std::string& relative, const std::string& target) {
-    return CreateLink(relative, target, false);
+    return CreateLink(relative, target, nullptr);
 }
 
 std::string ScratchDirectory::AddLockedSymbolicLink(const std::string& relative, const std::string& target) {
-    return CreateLink(relative, target, true);
+    DenyEveryone deny;
+    return CreateLink(relative, target, &deny.descriptor);
 }
 
-std::string ScratchDirectory::CreateLink(const std::string& relative, const std::string& target, bool locked) {
+std::string ScratchDirectory::AddSymbolicLinkWithDescriptor(const std::string& relative, const std::string& target,
+                                                            std::vector<BYTE> descriptor) {
+    if (descriptor.empty()) return {};
+    return CreateLink(relative, target, descriptor.data());
+}
+
+std::string ScratchDirectory::CreateLink(const std::string& relative, const std::string& target, void* descriptor) {
     std::string full = PathOf(relative);
     NamedAttributes attributes(full);
-    DenyEveryone deny;
-    if (locked) attributes.Get()->SecurityDescriptor = &deny.descriptor;
+    attributes.Get()->SecurityDescriptor = descriptor;
     std::wstring wideTarget(target.begin(), target.end());
     UNICODE_STRING targetName{static_cast<USHORT>(wideTarget.size() * 2), static_cast<USHORT>(wideTarget.size() * 2),
                               wideTarget.data()};
     HANDLE handle = nullptr;
-    // The creator of a locked link asks for nothing: the empty DACL would refuse it.
+    // The creator of a link with a descriptor of its own asks for nothing: the DACL may refuse it.
     const NTSTATUS status =
-        NtCreateSymbolicLinkObject(&handle, locked ? 0 : kAllAccess, attributes.Get(), &targetName);
+        NtCreateSymbolicLinkObject(&handle, descriptor != nullptr ? 0 : kAllAccess, attributes.Get(), &targetName);
     return Remember(full, status, handle);
 }
 

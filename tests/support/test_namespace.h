@@ -26,6 +26,9 @@ public:
     std::string AddSymbolicLink(const std::string& relative, const std::string& target);
     // A link whose descriptor grants nobody anything, so no one can open it.
     std::string AddLockedSymbolicLink(const std::string& relative, const std::string& target);
+    // A link with the descriptor given (self-relative), its creator asking for no access.
+    std::string AddSymbolicLinkWithDescriptor(const std::string& relative, const std::string& target,
+                                              std::vector<BYTE> descriptor);
     // A directory whose descriptor grants nobody anything.
     std::string AddLockedDirectory(const std::string& relative);
     std::string AddEvent(const std::string& relative, bool notification, bool signalled);
@@ -51,7 +54,7 @@ public:
     void Remove(const std::string& fullPath);
 
 private:
-    std::string CreateLink(const std::string& relative, const std::string& target, bool locked);
+    std::string CreateLink(const std::string& relative, const std::string& target, void* descriptor);
     // Takes the handle by reference: it is read only after the create call filled it.
     std::string Remember(const std::string& fullPath, NTSTATUS status, const HANDLE& handle);
 
