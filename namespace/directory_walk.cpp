@@ -4,6 +4,7 @@
 
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
+#include "namespace/path_resolver.h"
 #include "namespace/visible_name.h"
 
 namespace {
@@ -98,40 +99,59 @@ OBJECT_ATTRIBUTES DirectoryReader::EntryAttributes(UNICODE_STRING& name) const {
 
 namespace {
 
-// One level of the tree walk; entriesRead counts the entries of the whole walk.
-void WalkTreeLevel(const char* path, void* parentNode, AddDirectoryProc add, void* context,
-                   const WalkProgress& progress, long& entriesRead) {
+constexpr char kLogonDevicesName[] = "??";
+
+struct TreeWalk {
+    AddDirectoryProc add;
+    void* context;
+    const WalkProgress& progress;
+    long entriesRead;  // of the whole walk
+};
+
+void WalkTreeLevel(TreeWalk& walk, const char* path, void* parentNode);
+
+// Hands one sub-directory to the walk's add and descends into it.
+void AddAndDescend(TreeWalk& walk, const char* parent, void* parentNode, const char* name) {
+    char* childPath = AllocatePathBlock();
+    if (childPath == nullptr) return;
+    // A path too long for its block is skipped alone; the walk goes on.
+    if (!MakeChildPath(childPath, kObjectPathBlockSize, parent, name)) {
+        FreePathBlock(childPath);
+        return;
+    }
+    void* node = walk.add(walk.context, parentNode, name, childPath);
+    if (node == nullptr) {
+        FreePathBlock(childPath);
+        return;
+    }
+    WalkTreeLevel(walk, childPath, node);
+}
+
+void WalkTreeLevel(TreeWalk& walk, const char* path, void* parentNode) {
     DirectoryReader reader;
     if (!reader.Open(path)) return;
+    const bool root = std::strcmp(path, RootPath) == 0;
+    bool listsLogonDevices = false;
     while (reader.Next()) {
-        progress.Report(++entriesRead);
+        walk.progress.Report(++walk.entriesRead);
         // A directory whose name ANSI cannot carry could not be listed by its path.
         if (std::strcmp(reader.TypeName(), "Directory") != 0 || !reader.NameIsExact()) continue;
-        char* childPath = AllocatePathBlock();
-        if (childPath == nullptr) continue;
-        // A path too long for its block is skipped alone; the walk goes on.
-        if (!MakeChildPath(childPath, kObjectPathBlockSize, path, reader.Name())) {
-            FreePathBlock(childPath);
-            continue;
-        }
-        void* node = add(context, parentNode, reader.Name(), childPath);
-        if (node == nullptr) {
-            FreePathBlock(childPath);
-            continue;
-        }
-        WalkTreeLevel(childPath, node, add, context, progress, entriesRead);
+        listsLogonDevices = listsLogonDevices || (root && std::strcmp(reader.Name(), kLogonDevicesName) == 0);
+        AddAndDescend(walk, path, parentNode, reader.Name());
     }
+    // Later systems keep \?? per logon, and the root does not list it: it goes last.
+    if (root && ShowsLogonDevicesUnderRoot(listsLogonDevices)) AddAndDescend(walk, path, parentNode, kLogonDevicesName);
 }
 
 }  // namespace
 
 void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
                        const WalkProgress& progress) {
-    long entriesRead = 0;
-    WalkTreeLevel(path, parentNode, add, context, progress, entriesRead);
+    TreeWalk walk{add, context, progress, 0};
+    WalkTreeLevel(walk, path, parentNode);
 }
 
-NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact) {
+NTSTATUS ReadSymbolicLinkTargetExactly(HANDLE link, std::wstring& target) {
     std::vector<WCHAR> characters(kInitialEntryBufferBytes / sizeof(WCHAR));
     for (;;) {
         UNICODE_STRING text{};
@@ -140,8 +160,7 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact) {
         ULONG returned = 0;
         NTSTATUS status = NtQuerySymbolicLinkObject(link, &text, &returned);
         if (status == kStatusSuccess) {
-            const bool carried = DescribePath(text, target);
-            if (exact != nullptr) *exact = carried;
+            target.assign(text.Buffer, text.Length / sizeof(WCHAR));
             return status;
         }
         // A counted string holds at most 65534 bytes; beyond that no retry can help.
@@ -153,6 +172,18 @@ NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact) {
         if (wanted > 0xFFFE) wanted = 0xFFFE;
         characters.assign(wanted / sizeof(WCHAR), 0);
     }
+}
+
+NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact) {
+    std::wstring wide;
+    const NTSTATUS status = ReadSymbolicLinkTargetExactly(link, wide);
+    if (status != kStatusSuccess) {
+        target.clear();
+        return status;
+    }
+    const bool carried = NarrowPath(wide, target);
+    if (exact != nullptr) *exact = carried;
+    return status;
 }
 
 namespace {

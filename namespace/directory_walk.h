@@ -34,6 +34,9 @@ public:
     // The entry's name as the directory holds it, in UTF-16.
     const UNICODE_STRING& WideName() const { return reinterpret_cast<const DirectoryEntry*>(buffer_.data())->name; }
     const char* TypeName() const { return typeName_.c_str(); }
+    const UNICODE_STRING& WideTypeName() const {
+        return reinterpret_cast<const DirectoryEntry*>(buffer_.data())->typeName;
+    }
     // Opens the current entry by its own UTF-16 name, relative to the directory,
     // as OpenObjectByType would open its path.
     NTSTATUS OpenEntry(int typeIndex, ACCESS_MASK desiredAccess, bool wantReadControl, HANDLE* handle) const;
@@ -71,7 +74,8 @@ struct WalkProgress {
 using AddDirectoryProc = void* (*)(void* context, void* parentNode, const char* name, char* childPath);
 
 // Hands every "Directory" entry below path to add, depth first, in service
-// order. A directory whose path no block can carry is not handed over.
+// order. A directory whose path no block can carry is not handed over. Below
+// the root, a \?? that the root does not list but that opens comes last.
 void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
                        const WalkProgress& progress = {});
 
@@ -79,6 +83,8 @@ void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add,
 // cannot carry shows in its visible form, and exact (when given) says
 // whether it is the target exactly.
 NTSTATUS ReadSymbolicLinkTarget(HANDLE link, std::string& target, bool* exact = nullptr);
+// The same target exactly, as UTF-16.
+NTSTATUS ReadSymbolicLinkTargetExactly(HANDLE link, std::wstring& target);
 
 // Called once per entry of the listed directory with "name\ttype" (and a
 // third field, the target, for a symbolic link). Returning true means the row

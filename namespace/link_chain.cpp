@@ -1,52 +1,52 @@
 #include "namespace/link_chain.h"
 
-#include <windows.h>
-
-#include "namespace/directory_walk.h"
 #include "namespace/name_lookup.h"
-#include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
 
-LinkRead ReadLinkTarget(const std::string& path, std::string& target) {
-    HANDLE handle = nullptr;
-    if (OpenObjectByType(kTypeSymbolicLink, path.c_str(), 0, true, &handle) != kStatusSuccess)
-        return LinkRead::NotALink;
-    UniqueNtHandle link(handle);
-    bool exact = false;
-    // A target that ANSI cannot carry would lead the program somewhere else.
-    if (ReadSymbolicLinkTarget(link.get(), target, &exact) != kStatusSuccess || !exact) return LinkRead::Unreadable;
-    return LinkRead::Read;
-}
-
-LinkChain FollowLinkChain(const std::string& path) {
+LinkChain FollowLinkChain(std::wstring_view path, NamespaceReader& reader) {
     LinkChain chain;
-    chain.paths.push_back(path);
+    chain.paths.emplace_back(path);
+    std::vector<std::wstring> passed;  // where each link passed lies
     for (;;) {
-        std::string target;
-        const LinkRead read = ReadLinkTarget(chain.paths.back(), target);
-        if (read == LinkRead::NotALink) {
-            // The first path names a link the program could not open: that is no end.
+        ResolvedPath at = ResolvePath(chain.paths.back(), reader);
+        chain.notes.push_back(at.fallback);
+        if (!at.found || at.typeName != "SymbolicLink") {
+            // The first path names a link the program could not find: that is no end.
             if (chain.paths.size() == 1) chain.end = LinkChain::End::Unreadable;
+            chain.last = std::move(at);
             return chain;
         }
-        if (read == LinkRead::Unreadable) {
-            chain.end = LinkChain::End::Unreadable;
-            return chain;
+        const std::wstring place = at.Path();
+        for (const std::wstring& link : passed) {
+            if (SameNameIgnoringCase(link, place)) {
+                chain.end = LinkChain::End::Loop;
+                return chain;
+            }
         }
-        bool seen = false;
-        for (const std::string& passed : chain.paths) seen = seen || SameNameIgnoringCase(passed, target);
-        chain.paths.push_back(target);
-        // The namespace resolves a relative target, or one with an empty name, to nothing.
-        if (!IsWellFormedPath(target)) {
-            chain.end = LinkChain::End::Nothing;
-            return chain;
-        }
-        if (seen) {
-            chain.end = LinkChain::End::Loop;
-            return chain;
-        }
-        if (static_cast<int>(chain.paths.size()) - 1 > kMaxLinksFollowed) {
+        passed.push_back(place);
+        if (static_cast<int>(passed.size()) > kMaxLinksFollowed) {
             chain.end = LinkChain::End::TooLong;
             return chain;
         }
+        std::wstring target;
+        if (!reader.ReadLink(place, target)) {
+            chain.end = LinkChain::End::Unreadable;
+            return chain;
+        }
+        chain.paths.push_back(std::move(target));
+        // The namespace resolves a relative target, or one with an empty name, to nothing.
+        if (!IsWellFormedPath(chain.paths.back())) {
+            chain.end = LinkChain::End::Nothing;
+            return chain;
+        }
     }
+}
+
+std::string DescribeChain(const LinkChain& chain) {
+    std::string text;
+    for (std::size_t i = 0; i < chain.paths.size(); ++i) {
+        text += (i == 0 ? "" : "\n  -> ") + VisiblePath(chain.paths[i]);
+        if (i < chain.notes.size() && !chain.notes[i].empty()) text += "  (" + chain.notes[i] + ")";
+    }
+    return text;
 }

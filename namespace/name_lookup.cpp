@@ -1,63 +1,53 @@
 #include "namespace/name_lookup.h"
 
-#include "namespace/directory_walk.h"
 #include "namespace/native_services.h"
+#include "namespace/visible_name.h"
 
-namespace {
-
-// A counted UTF-16 view of an ANSI text through the code page, as an open widens a path.
-class WideText {
-public:
-    explicit WideText(std::string_view text) { wide_.AssignAnsi(std::string(text).c_str()); }
-    // Null when the conversion failed: such a text matches nothing.
-    const UNICODE_STRING* Get() { return wide_.Get(); }
-
-private:
-    CountedUnicode wide_;
-};
-
-bool SameCounted(const UNICODE_STRING* a, const UNICODE_STRING* b, bool ignoreCase) {
-    return a != nullptr && b != nullptr && RtlEqualUnicodeString(a, b, ignoreCase ? TRUE : FALSE);
-}
-
-}  // namespace
-
-bool IsWellFormedPath(std::string_view path) {
-    if (path.empty() || path[0] != '\\') return false;
+bool IsWellFormedPath(std::wstring_view path) {
+    if (path.empty() || path[0] != L'\\') return false;
     if (path.size() == 1) return true;
     // After the leading "\", every "\" must stand between two names.
-    return path.back() != '\\' && path.find("\\\\") == std::string_view::npos;
+    return path.back() != L'\\' && path.find(L"\\\\") == std::wstring_view::npos;
 }
 
-std::vector<std::string> PathNames(std::string_view path) {
-    std::vector<std::string> names;
+std::vector<std::wstring> PathNames(std::wstring_view path) {
+    std::vector<std::wstring> names;
     std::size_t start = 1;
     while (start < path.size()) {
-        std::size_t end = path.find('\\', start);
-        if (end == std::string_view::npos) end = path.size();
+        std::size_t end = path.find(L'\\', start);
+        if (end == std::wstring_view::npos) end = path.size();
         names.emplace_back(path.substr(start, end - start));
         start = end + 1;
     }
     return names;
 }
 
-bool SameNameIgnoringCase(std::string_view a, std::string_view b) {
-    WideText wideA(a), wideB(b);
-    return SameCounted(wideA.Get(), wideB.Get(), true);
+std::wstring JoinPath(std::wstring_view parent, std::wstring_view name) {
+    std::wstring path(parent);
+    if (path.size() > 1) path += L'\\';
+    path += name;
+    return path;
 }
 
-EntryLookup LookupEntry(const std::string& directory, std::string_view name, FoundEntry& found) {
-    DirectoryReader reader;
-    if (!reader.Open(directory.c_str())) return EntryLookup::Unopenable;
-    WideText wanted(name);
+bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
+    const UNICODE_STRING countedA = CountedView(a);
+    const UNICODE_STRING countedB = CountedView(b);
+    return a.size() == b.size() && RtlEqualUnicodeString(&countedA, &countedB, TRUE);
+}
+
+EntryLookup LookupEntry(NamespaceReader& reader, std::wstring_view directory, std::wstring_view name,
+                        FoundEntry& found) {
     bool haveCaseMatch = false;
-    while (reader.Next()) {
-        if (!reader.NameIsExact()) continue;
-        const bool exact = SameCounted(&reader.WideName(), wanted.Get(), false);
-        if (!exact && (haveCaseMatch || !SameCounted(&reader.WideName(), wanted.Get(), true))) continue;
-        found = {reader.Name(), reader.TypeName()};
-        if (exact) return EntryLookup::Found;
+    bool haveExact = false;
+    const bool opened = reader.ReadDirectory(directory, [&](std::wstring_view entry, std::wstring_view typeName) {
+        const bool exact = entry == name;
+        if (!exact && (haveCaseMatch || !SameNameIgnoringCase(entry, name))) return true;
+        found.name.assign(entry);
+        found.typeName = VisibleName(typeName);
+        haveExact = exact;
         haveCaseMatch = true;
-    }
-    return haveCaseMatch ? EntryLookup::Found : EntryLookup::Missing;
+        return !exact;
+    });
+    if (!opened) return EntryLookup::Unopenable;
+    return haveExact || haveCaseMatch ? EntryLookup::Found : EntryLookup::Missing;
 }

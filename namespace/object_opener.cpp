@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "namespace/visible_name.h"
+
 namespace {
 
 constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
@@ -73,6 +75,15 @@ NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAc
     NTSTATUS status = name.AssignAnsi(path);
     if (status != kStatusSuccess) return status;  // no service is called with an unset name
     OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+    return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
+}
+
+NTSTATUS OpenObjectByTypeExact(int typeIndex, std::wstring_view path, ACCESS_MASK desiredAccess,
+                               bool wantReadControl, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+    UNICODE_STRING name = CountedView(path);
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
     return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
 }
 

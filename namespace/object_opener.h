@@ -64,6 +64,10 @@ NTSTATUS QueryGrantedAccess(HANDLE handle, ACCESS_MASK& granted);
 NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
                           bool wantReadControl, HANDLE* handle);
 
+// The same open by an exact UTF-16 path, which may hold what no ANSI path carries.
+NTSTATUS OpenObjectByTypeExact(int typeIndex, std::wstring_view path, ACCESS_MASK desiredAccess,
+                               bool wantReadControl, HANDLE* handle);
+
 // The same open for an object named relative to an open directory: reaches an
 // entry by its own UTF-16 name, which no ANSI path may be able to carry.
 NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRING& name, ACCESS_MASK desiredAccess,

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr NTSTATUS kStatusProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
-constexpr NTSTATUS kStatusObjectNameInvalid = static_cast<NTSTATUS>(0xC0000033);
 constexpr ULONG kSecImage = 0x01000000;
 constexpr ACCESS_MASK kDirectoryQuery = 0x1;
 // Key information records are bounded by their 16-bit name lengths.
@@ -395,21 +394,12 @@ void DirectoryLines(Gathering& g) {
     for (const char* label : {"Entries", "Directories", "Symbolic links"}) g.Add(label, NotAvailable(status));
 }
 
-// Nothing is at path: no object there, or none the namespace could name so.
-bool NothingAt(const std::string& path) {
-    HANDLE handle = nullptr;
-    const NTSTATUS status = OpenObjectByType(kTypeDirectory, path.c_str(), 0, false, &handle);
-    UniqueNtHandle owner(handle);
-    return status == kStatusObjectNameNotFound || status == kStatusObjectPathNotFound ||
-           status == kStatusObjectNameInvalid;
-}
-
 // Where the chain ends, or why it stops, as Follow Link says it.
 std::string ChainEnd(const LinkChain& chain) {
-    const std::string& last = chain.paths.back();
+    const std::string last = VisiblePath(chain.paths.back());
     switch (chain.end) {
     case LinkChain::End::Target:
-        return NothingAt(last) ? "nothing: " + last + " is not there" : last;
+        return chain.last.found ? VisiblePath(chain.last.Path()) : "nothing: " + last + " is not there";
     case LinkChain::End::Nothing:
         return "nothing: \"" + last + "\" is no path the namespace resolves";
     case LinkChain::End::Loop:
@@ -422,15 +412,18 @@ std::string ChainEnd(const LinkChain& chain) {
     return last;
 }
 
-// The chain as Follow Link follows it, which goes by paths.
+// The chain as Follow Link follows it, through the path resolver.
 void LinkLines(Gathering& g) {
     if (g.listing.listed && !g.listing.nameIsExact) {
         g.Add("Chain", std::string(kNotAvailable) + " (no path carries this name)");
         return;
     }
-    const LinkChain chain = FollowLinkChain(g.path);
-    g.Add("Chain", chain.paths.front());
-    for (std::size_t i = 1; i < chain.paths.size(); ++i) g.Add("", "-> " + chain.paths[i]);
+    const LinkChain chain = FollowLinkChain(WidenPath(g.path));
+    for (std::size_t i = 0; i < chain.paths.size(); ++i) {
+        std::string hop = VisiblePath(chain.paths[i]);
+        if (i < chain.notes.size() && !chain.notes[i].empty()) hop += "  (" + chain.notes[i] + ")";
+        g.Add(i == 0 ? "Chain" : "", i == 0 ? hop : "-> " + hop);
+    }
     g.Add("End of chain", ChainEnd(chain));
 }
 

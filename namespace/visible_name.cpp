@@ -66,3 +66,40 @@ bool Describe(const UNICODE_STRING& text, std::string& out, bool inName) {
 bool DescribeName(const UNICODE_STRING& name, std::string& out) { return Describe(name, out, true); }
 
 bool DescribePath(const UNICODE_STRING& path, std::string& out) { return Describe(path, out, false); }
+
+UNICODE_STRING CountedView(std::wstring_view text) {
+    constexpr std::size_t kMaxUnits = 0x7FFF;
+    UNICODE_STRING counted{};
+    counted.Buffer = const_cast<PWSTR>(text.data());
+    counted.Length = static_cast<USHORT>((text.size() < kMaxUnits ? text.size() : kMaxUnits) * sizeof(WCHAR));
+    counted.MaximumLength = counted.Length;
+    return counted;
+}
+
+std::wstring WidenPath(std::string_view ansi) {
+    // A code page's character is at most one UTF-16 unit per byte.
+    std::wstring wide(ansi.size(), L'\0');
+    ULONG written = 0;
+    if (RtlMultiByteToUnicodeN(wide.data(), static_cast<ULONG>(wide.size() * sizeof(WCHAR)), &written, ansi.data(),
+                               static_cast<ULONG>(ansi.size())) != kStatusSuccess)
+        return {};
+    wide.resize(written / sizeof(WCHAR));
+    return wide;
+}
+
+bool NarrowPath(std::wstring_view path, std::string& out) {
+    const UNICODE_STRING counted = CountedView(path);
+    return DescribePath(counted, out);
+}
+
+std::string VisiblePath(std::wstring_view path) {
+    std::string out;
+    NarrowPath(path, out);
+    return out;
+}
+
+std::string VisibleName(std::wstring_view name) {
+    std::string out;
+    DescribeName(CountedView(name), out);
+    return out;
+}

@@ -15,6 +15,7 @@
 #include <winternl.h>
 
 #include <string>
+#include <string_view>
 
 // Converts a counted UTF-16 name for display. True when the ANSI text is the
 // name exactly, so that a path built from it addresses this object; false
@@ -23,3 +24,18 @@ bool DescribeName(const UNICODE_STRING& name, std::string& out);
 
 // The same for a whole path, such as a link's target, whose backslashes stay.
 bool DescribePath(const UNICODE_STRING& path, std::string& out);
+
+// A counted view of UTF-16 text; text longer than a counted string holds is cut
+// to the most it can carry (32,767 units), which no name in the namespace exceeds.
+UNICODE_STRING CountedView(std::wstring_view text);
+
+// An ANSI path widened through the code page, as the opener widens it.
+std::wstring WidenPath(std::string_view ansi);
+
+// The ANSI form of a UTF-16 path: true when it is the path exactly; otherwise
+// out holds its visible form.
+bool NarrowPath(std::wstring_view path, std::string& out);
+
+// The visible form of a UTF-16 path or name, for texts shown to the user.
+std::string VisiblePath(std::wstring_view path);
+std::string VisibleName(std::wstring_view name);

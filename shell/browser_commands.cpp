@@ -6,6 +6,7 @@
 #include "common/list_view.h"
 #include "common/path_block.h"
 #include "common/unique_owner.h"
+#include "namespace/visible_name.h"
 #include "properties/details_page.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr int kGoToPathSize = 1024;
 char GoToText[kGoToPathSize];
 // Where the box's path leads, resolved once while the box was up.
-PathTarget GoToResolved;
+ResolvedPath GoToResolved;
 
 // Go To's box: it stays up while what was typed leads nowhere.
 INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
@@ -37,7 +38,7 @@ INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
             // A resolution may fill the tree; a box that fill shows must not start another.
             if (IsFillRunning()) return TRUE;
             GetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
-            GoToResolved = ResolveTypedPath(GoToText);
+            GoToResolved = ResolveTypedPath(WidenPath(GoToText), WidenPath(CurrentDirectory));
             if (!GoToResolved.found) {
                 ShowGoToProblem(dialog, GoToResolved.problem);
                 return TRUE;

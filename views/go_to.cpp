@@ -2,13 +2,14 @@
 
 #include <commctrl.h>
 
-#include <vector>
+#include <string>
 
 #include "common/path_block.h"
 #include "namespace/directory_walk.h"
 #include "namespace/link_chain.h"
 #include "namespace/name_lookup.h"
-#include "namespace/object_order.h"
+#include "namespace/path_resolver.h"
+#include "namespace/visible_name.h"
 #include "shell/app_context.h"
 #include "shell/toolbar_status.h"
 #include "views/directory_fill.h"
@@ -17,19 +18,6 @@
 #include "views/object_list.h"
 
 namespace {
-
-// The directory of the session's own device names.
-constexpr char kSessionDevicesName[] = "??";
-constexpr char kSessionDevicesPath[] = "\\??";
-
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
-
-// Why a path the namespace cannot resolve names nothing.
-std::string WhyNothing(const std::string& path) {
-    if (path.empty() || path[0] != '\\')
-        return Quoted(path) + " does not begin with \"\\\": the namespace resolves it to nothing.";
-    return Quoted(path) + " has an empty name in it (\"\\\\\", or a \"\\\" at its end): the namespace resolves it to nothing.";
-}
 
 // The child item of parent whose text is exactly name, as the directory spells it.
 HTREEITEM FindChildItem(HWND tree, HTREEITEM parent, const std::string& name) {
@@ -59,6 +47,24 @@ HTREEITEM AddDirectoryToTree(HTREEITEM parentItem, const std::string& parentPath
     return item;
 }
 
+// The tree item of a resolved directory, each name on the way found among the
+// items as the directory spells it, or added where the tree lacks it; null
+// where the directory cannot be shown.
+HTREEITEM EnsureTreeItem(const std::wstring& directory) {
+    HWND tree = AppContext.namespaceTree;
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    std::string path = RootPath;
+    for (const std::wstring& wideName : PathNames(directory)) {
+        std::string name;
+        if (item == nullptr || !NarrowPath(wideName, name)) return nullptr;
+        HTREEITEM child = FindChildItem(tree, item, name);
+        if (child == nullptr) child = AddDirectoryToTree(item, path, name);
+        item = child;
+        path = ChildPathOf(path, name);
+    }
+    return item;
+}
+
 // The row whose path is path, or -1. A row holding only the visible form of
 // a name addresses nothing, whatever its text.
 int FindRowOfPath(const std::string& path) {
@@ -84,118 +90,18 @@ void SelectRow(int row) {
     SetFocus(list);
 }
 
-// The entry name is in directory, looked up as the namespace looks it up;
-// problem says why not where it is missing.
-bool FindNamedEntry(const std::string& directory, const std::string& name, FoundEntry& entry, std::string& problem) {
-    // Later systems give each session a "\??" of its own, which the root
-    // does not list: it is followed wherever it opens.
-    if (directory == RootPath && name == kSessionDevicesName) {
-        if (IsOpenableDirectory(kSessionDevicesPath)) {
-            entry = {kSessionDevicesName, "Directory"};
-            return true;
-        }
-        problem = "\\?? (this session's own device names) cannot be opened.";
-        return false;
-    }
-    switch (LookupEntry(directory, name, entry)) {
-    case EntryLookup::Found:
-        return true;
-    case EntryLookup::Unopenable:
-        problem = directory + " exists, but cannot be opened to look for " + Quoted(name) + ".";
-        return false;
-    case EntryLookup::Missing:
-        break;
-    }
-    problem = directory + " exists, but holds nothing named " + Quoted(name) + ".";
-    return false;
-}
-
-// Typed text taken as it stands; a relative path starts at the shown directory.
-PathTarget ResolveTypedText(const std::string& text) {
-    if (text.empty()) {
-        PathTarget result;
-        result.problem = "Type the path of a directory or an object, such as \\BaseNamedObjects.";
-        return result;
-    }
-    return ResolvePath(text[0] == '\\' ? text : ChildPathOf(CurrentDirectory, text));
+// Where \GLOBAL?? answered for a name \?? lacks, the status bar says so after the path.
+void ShowFallback(const ResolvedPath& target) {
+    if (target.fallback.empty()) return;
+    const std::string text = VisiblePath(target.Path()) + ": " + target.fallback;
+    SendMessageA(AppContext.statusBar, SB_SETTEXTA, 0,
+                 reinterpret_cast<LPARAM>(text.substr(0, kStatusTextSize - 1).c_str()));
 }
 
 }  // namespace
 
-PathTarget ResolvePath(const std::string& path) {
-    PathTarget result;
-    if (!IsWellFormedPath(path)) {
-        result.problem = WhyNothing(path);
-        return result;
-    }
-    HWND tree = AppContext.namespaceTree;
-    const auto root = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    std::vector<std::string> pending = PathNames(path);
-    HTREEITEM item = root;
-    std::string directory = RootPath;
-    int linksFollowed = 0;
-    for (std::size_t i = 0; i < pending.size(); ++i) {
-        FoundEntry entry;
-        if (!FindNamedEntry(directory, pending[i], entry, result.problem)) return result;
-        const std::string found = ChildPathOf(directory, entry.name);
-        if (found.size() > kMaxObjectPathLength) {
-            result.problem = found + " exists, but its path is too long to show.";
-            return result;
-        }
-        if (entry.typeName == "Directory") {
-            HTREEITEM child = FindChildItem(tree, item, entry.name);
-            if (child == nullptr) child = AddDirectoryToTree(item, directory, entry.name);
-            if (child == nullptr) {
-                result.problem = found + " exists, but cannot be shown in the tree.";
-                return result;
-            }
-            item = child;
-            directory = found;
-            continue;
-        }
-        if (i + 1 == pending.size()) {
-            result.found = true;
-            result.directory = directory;
-            result.object = entry.name;
-            return result;
-        }
-        if (entry.typeName != "SymbolicLink") {
-            result.problem = found + " exists, but its type is " + entry.typeName + ", not Directory: " +
-                             Quoted(pending[i + 1]) + " cannot be in it.";
-            return result;
-        }
-        // A link in the middle of a path: its target takes its place.
-        std::string target;
-        if (++linksFollowed > kMaxLinksFollowed || ReadLinkTarget(found, target) != LinkRead::Read) {
-            result.problem = "The link " + found + " cannot be followed.";
-            return result;
-        }
-        if (!IsWellFormedPath(target)) {
-            result.problem = "The link " + found + " cannot be followed: " + WhyNothing(target);
-            return result;
-        }
-        std::vector<std::string> next = PathNames(target);
-        next.insert(next.end(), pending.begin() + static_cast<std::ptrdiff_t>(i) + 1, pending.end());
-        pending = std::move(next);
-        item = root;
-        directory = RootPath;
-        i = static_cast<std::size_t>(-1);  // the loop's step starts the new path at its first name
-    }
-    result.found = true;
-    result.directory = directory;
-    return result;
-}
-
-PathTarget ResolveTypedPath(const std::string& typed) {
-    PathTarget exact = ResolveTypedText(typed);
-    if (exact.found || typed.size() < 2 || typed.front() != '"' || typed.back() != '"') return exact;
-    PathTarget unquoted = ResolveTypedText(typed.substr(1, typed.size() - 2));
-    return unquoted.found ? unquoted : exact;
-}
-
-bool ShowPath(const PathTarget& target) {
-    std::string directory = target.directory;  // FindTreeItemByPath writes into its buffer
-    HTREEITEM item = FindTreeItemByPath(AppContext.namespaceTree, nullptr, directory.data());
+bool ShowPath(const ResolvedPath& target) {
+    HTREEITEM item = EnsureTreeItem(target.directory);
     if (item == nullptr) return false;
     const auto selected =
         reinterpret_cast<HTREEITEM>(SendMessageA(AppContext.namespaceTree, TVM_GETNEXTITEM, TVGN_CARET, 0));
@@ -206,10 +112,14 @@ bool ShowPath(const PathTarget& target) {
         // Shown already: listed afresh, so that an object made since is there.
         RefillObjectList(AppContext.objectList, CurrentDirectory);
     }
-    if (target.object.empty()) return true;
-    const int row = FindRowOfPath(ChildPathOf(target.directory, target.object));
-    if (row < 0) return false;
-    SelectRow(row);
+    if (!target.object.empty()) {
+        std::string path;
+        if (!NarrowPath(target.Path(), path)) return false;
+        const int row = FindRowOfPath(path);
+        if (row < 0) return false;
+        SelectRow(row);
+    }
+    ShowFallback(target);
     return true;
 }
 
@@ -217,28 +127,36 @@ void ShowGoToProblem(HWND owner, const std::string& text) {
     MessageBoxA(owner, text.c_str(), "Tarnel", MB_OK | MB_ICONERROR);
 }
 
-bool GoToTarget(const PathTarget& target, HWND owner) {
+bool GoToTarget(const ResolvedPath& target, HWND owner) {
     if (IsFillRunning()) return false;
     if (!target.found) {
         ShowGoToProblem(owner, target.problem);
         return false;
     }
     if (ShowPath(target)) return true;
-    ShowGoToProblem(owner, ChildPathOf(target.directory, target.object) + " is no longer there.");
+    std::string path;
+    if (NarrowPath(target.Path(), path) && path.size() > kMaxObjectPathLength)
+        ShowGoToProblem(owner, path + " exists, but its path is too long to show.");
+    else if (NarrowPath(target.Path(), path))
+        ShowGoToProblem(owner, path + " is no longer there.");
+    else
+        ShowGoToProblem(owner, path + " exists, but no path the program shows carries its name.");
     return false;
 }
 
-bool GoToPath(const std::string& path, HWND owner) { return !IsFillRunning() && GoToTarget(ResolvePath(path), owner); }
+bool GoToPath(const std::string& path, HWND owner) {
+    return !IsFillRunning() && GoToTarget(ResolvePath(WidenPath(path)), owner);
+}
 
 bool GoToTypedPath(const std::string& typed, HWND owner) {
-    return !IsFillRunning() && GoToTarget(ResolveTypedPath(typed), owner);
+    return !IsFillRunning() && GoToTarget(ResolveTypedPath(WidenPath(typed), WidenPath(CurrentDirectory)), owner);
 }
 
 bool FollowLink(const std::string& path, HWND owner) {
     if (IsFillRunning()) return false;
-    const LinkChain chain = FollowLinkChain(path);
-    PathTarget target;
+    const LinkChain chain = FollowLinkChain(WidenPath(path));
     std::string headline;
+    std::string problem;
     switch (chain.end) {
     case LinkChain::End::Loop:
         headline = "These links lead round in a loop:";
@@ -251,17 +169,16 @@ bool FollowLink(const std::string& path, HWND owner) {
         break;
     case LinkChain::End::Nothing:
         headline = "This chain of links ends at nothing:";
-        target.problem = WhyNothing(chain.paths.back());
+        problem = WhyPathNamesNothing(chain.paths.back());
         break;
     case LinkChain::End::Target:
-        target = ResolvePath(chain.paths.back());
-        if (target.found && ShowPath(target)) return true;
+        if (chain.last.found && ShowPath(chain.last)) return true;
         headline = "This chain of links ends at nothing:";
+        problem = chain.last.problem;
         break;
     }
-    std::string text = headline + "\n\n" + chain.paths.front();
-    for (std::size_t i = 1; i < chain.paths.size(); ++i) text += "\n  -> " + chain.paths[i];
-    if (!target.problem.empty()) text += "\n\n" + target.problem;
+    std::string text = headline + "\n\n" + DescribeChain(chain);
+    if (!problem.empty()) text += "\n\n" + problem;
     ShowGoToProblem(owner, text);
     return false;
 }

@@ -2,38 +2,45 @@
 // to the end of their chain, against objects whose names only just differ.
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include "namespace/link_chain.h"
 #include "namespace/name_lookup.h"
+#include "namespace/path_resolver.h"
+#include "namespace/visible_name.h"
 #include "support/test_namespace.h"
 
 namespace {
 
 TEST(PathSyntaxTest, PathsBeginAtTheRootAndHoldNoEmptyName) {
     const struct {
-        const char* path;
+        const wchar_t* path;
         bool wellFormed;
     } cases[] = {
-        {"\\", true},     {"\\a", true},       {"\\a b \\ c ", true}, {"\\\"q\"", true},
-        {"", false},      {"a", false},        {"a\\b", false},       {" \\a", false},
-        {"\\\\", false},  {"\\a\\\\b", false}, {"\\a\\", false},      {"\\\\a", false},
+        {L"\\", true},     {L"\\a", true},       {L"\\a b \\ c ", true}, {L"\\\"q\"", true},
+        {L"", false},       {L"a", false},         {L"a\\b", false},        {L" \\a", false},
+        {L"\\\\", false},  {L"\\a\\\\b", false}, {L"\\a\\", false},       {L"\\\\a", false},
     };
-    for (const auto& c : cases) EXPECT_EQ(IsWellFormedPath(c.path), c.wellFormed) << '"' << c.path << '"';
-    EXPECT_EQ(PathNames("\\ a\\b "), (std::vector<std::string>{" a", "b "}));
-    EXPECT_TRUE(PathNames("\\").empty());
+    for (const auto& c : cases) EXPECT_EQ(IsWellFormedPath(c.path), c.wellFormed) << VisiblePath(c.path);
+    EXPECT_EQ(PathNames(L"\\ a\\b "), (std::vector<std::wstring>{L" a", L"b "}));
+    EXPECT_TRUE(PathNames(L"\\").empty());
+    EXPECT_EQ(JoinPath(L"\\", L"a"), L"\\a");
+    EXPECT_EQ(JoinPath(L"\\a", L"b"), L"\\a\\b");
 }
 
 TEST(PathSyntaxTest, NamesAreComparedOrdinallyWithoutRegardToCase) {
-    ASSERT_EQ(GetACP(), 1252u) << "the names below are those of code page 1252";
     const struct {
-        const char* a;
-        const char* b;
+        const wchar_t* a;
+        const wchar_t* b;
         bool same;
     } cases[] = {
-        {"Dir", "dIR", true},          {"\xE9t\xE9", "\xC9T\xC9", true},  // letters of the code page fold
-        {"Dir", "D\xAD" "ir", false},  // a soft hyphen is a character like any other
-        {"Pair", "Pair ", false},      {"ss", "\xDF", false},  {"\\A\\b", "\\a\\B", true},
+        {L"Dir", L"dIR", true},          {L"\u00E9t\u00E9", L"\u00C9T\u00C9", true},  // letters beyond ASCII fold
+        {L"Dir", L"D\u00ADir", false},   // a soft hyphen is a character like any other
+        {L"Pair", L"Pair ", false},      {L"ss", L"\u00DF", false},  {L"\\A\\b", L"\\a\\B", true},
+        {L"\u0416", L"\u0436", true},
     };
-    for (const auto& c : cases) EXPECT_EQ(SameNameIgnoringCase(c.a, c.b), c.same) << c.a << " / " << c.b;
+    for (const auto& c : cases) EXPECT_EQ(SameNameIgnoringCase(c.a, c.b), c.same) << VisiblePath(c.a);
+    EXPECT_FALSE(SameNameIgnoringCase(L"A", std::wstring(L"A\0B", 3)));  // a counted name keeps its NUL
 }
 
 class NameLookupTest : public ::testing::Test {
@@ -56,30 +63,33 @@ protected:
 // first one that differs only in case; nothing else is folded or ignored.
 TEST_F(NameLookupTest, EntriesAreFoundAsTheNamespaceFindsThem) {
     const struct {
-        const char* asked;
+        const wchar_t* asked;
         EntryLookup lookup;
-        const char* name;
+        const wchar_t* name;
         const char* typeName;
     } cases[] = {
-        {"dir", EntryLookup::Found, "Dir", "Directory"},
-        {"D\xAD" "IR", EntryLookup::Found, "D\xAD" "ir", "Directory"},
-        {"Pair", EntryLookup::Found, "Pair", "Semaphore"},
-        {"PAIR ", EntryLookup::Found, "Pair ", "Event"},
-        {"Case", EntryLookup::Found, "Case", "Event"},
-        {"CASE", EntryLookup::Found, "CASE", "Event"},
-        {" Pair", EntryLookup::Missing, "", ""},
-        {"Zh\\u0416", EntryLookup::Missing, "", ""},  // a visible form names nothing
+        {L"dir", EntryLookup::Found, L"Dir", "Directory"},
+        {L"D\u00ADIR", EntryLookup::Found, L"D\u00ADir", "Directory"},
+        {L"Pair", EntryLookup::Found, L"Pair", "Semaphore"},
+        {L"PAIR ", EntryLookup::Found, L"Pair ", "Event"},
+        {L"Case", EntryLookup::Found, L"Case", "Event"},
+        {L"CASE", EntryLookup::Found, L"CASE", "Event"},
+        {L"zh\u0436", EntryLookup::Found, L"Zh\u0416", "Event"},
+        {L" Pair", EntryLookup::Missing, L"", ""},
+        {L"Zh\\u0416", EntryLookup::Missing, L"", ""},  // a visible form is only the text it is
     };
+    const std::wstring directory = WidenPath(scratch_.Path());
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.asked);
+        SCOPED_TRACE(VisiblePath(c.asked));
         FoundEntry found;
-        ASSERT_EQ(LookupEntry(scratch_.Path(), c.asked, found), c.lookup);
+        ASSERT_EQ(LookupEntry(LiveNamespace(), directory, c.asked, found), c.lookup);
         if (c.lookup != EntryLookup::Found) continue;
         EXPECT_EQ(found.name, c.name);
         EXPECT_EQ(found.typeName, c.typeName);
     }
     FoundEntry found;
-    EXPECT_EQ(LookupEntry(scratch_.AddLockedDirectory("Locked"), "x", found), EntryLookup::Unopenable);
+    EXPECT_EQ(LookupEntry(LiveNamespace(), WidenPath(scratch_.AddLockedDirectory("Locked")), L"x", found),
+              EntryLookup::Unopenable);
 }
 
 // A chain's targets are taken byte for byte; a target the namespace resolves
@@ -100,15 +110,115 @@ TEST_F(NameLookupTest, LinkChainsEndWhereTheNamespaceWouldEndThem) {
         SCOPED_TRACE(c.link);
         const std::string link = scratch_.AddSymbolicLink(c.link, c.target);
         ASSERT_FALSE(link.empty());
-        const LinkChain chain = FollowLinkChain(link);
+        const LinkChain chain = FollowLinkChain(WidenPath(link));
         EXPECT_EQ(chain.end, c.end);
-        EXPECT_EQ(chain.paths.back(), c.target);
+        EXPECT_EQ(chain.paths.back(), WidenPath(c.target));
     }
     scratch_.AddSymbolicLink("LoopA", scratch_.PathOf("loopb"));
     scratch_.AddSymbolicLink("LoopB", scratch_.PathOf("LOOPA"));
-    const LinkChain loop = FollowLinkChain(scratch_.PathOf("LoopA"));
+    const LinkChain loop = FollowLinkChain(WidenPath(scratch_.PathOf("LoopA")));
     EXPECT_EQ(loop.end, LinkChain::End::Loop);
     EXPECT_EQ(loop.paths.size(), 3u);
+}
+
+// A namespace laid out as later systems lay it out, behind the resolver's
+// reader: the root lists no "??", \?? is this logon's own directory, and a
+// name it lacks is \GLOBAL??'s.
+class LogonNamespace : public NamespaceReader {
+public:
+    struct Entry {
+        std::wstring name;
+        std::wstring typeName;
+        std::wstring target = {};  // of a link
+    };
+
+    LogonNamespace() {
+        directories_[L"\\"] = {{L"GLOBAL??", L"Directory"}, {L"Device", L"Directory"},
+                                {L"DosDevices", L"SymbolicLink", L"\\??"}};
+        directories_[L"\\Device"] = {{L"Null", L"Device"}, {L"Volume1", L"Device"}, {L"Share", L"Directory"}};
+        directories_[L"\\Device\\Share"] = {};
+        directories_[L"\\GLOBAL??"] = {{L"C:", L"SymbolicLink", L"\\Device\\Volume1"},
+                                        {L"NUL", L"SymbolicLink", L"\\Device\\Null"},
+                                        {L"Z:", L"SymbolicLink", L"\\Device\\Null"}};
+        directories_[L"\\??"] = {{L"Z:", L"SymbolicLink", L"\\Device\\Share"},
+                                  {L"ToC", L"SymbolicLink", L"\\??\\C:"}};
+    }
+    void Remove(const std::wstring& directory) { directories_.erase(directory); }
+
+    bool ReadDirectory(std::wstring_view path, const EntryVisitor& visit) override {
+        const auto directory = directories_.find(std::wstring(path));
+        if (directory == directories_.end()) return false;
+        for (const Entry& entry : directory->second) {
+            if (!visit(entry.name, entry.typeName)) break;
+        }
+        return true;
+    }
+    bool ReadLink(std::wstring_view path, std::wstring& target) override {
+        const std::size_t split = path.rfind(L'\\');
+        const auto directory = directories_.find(std::wstring(split == 0 ? L"\\" : path.substr(0, split)));
+        if (directory == directories_.end()) return false;
+        for (const Entry& entry : directory->second) {
+            if (entry.name != path.substr(split + 1) || entry.typeName != L"SymbolicLink") continue;
+            target = entry.target;
+            return true;
+        }
+        return false;
+    }
+
+private:
+    std::map<std::wstring, std::vector<Entry>> directories_;
+};
+
+TEST(LogonDevicesTest, NamesThisLogonLacksAreGlobalOnes) {
+    LogonNamespace names;
+    const struct {
+        const wchar_t* path;
+        const wchar_t* directory;  // null: not found
+        const wchar_t* object;
+        bool fromGlobal;
+        const char* problem;
+    } cases[] = {
+        {L"\\??", L"\\??", L"", false, ""},
+        {L"\\??\\C:", L"\\GLOBAL??", L"C:", true, ""},
+        {L"\\??\\c:", L"\\GLOBAL??", L"C:", true, ""},
+        {L"\\??\\Z:", L"\\??", L"Z:", false, ""},  // this logon's own comes first
+        {L"\\DosDevices\\NUL", L"\\GLOBAL??", L"NUL", true, ""},
+        {L"\\??\\Z:\\", nullptr, L"", false, "has an empty name in it"},
+        {L"\\DosDevices\\Z:", L"\\??", L"Z:", false, ""},
+        {L"\\??\\Missing", nullptr, L"", false,
+         "\\?? (this logon's device names) holds nothing named \"Missing\", nor does \\GLOBAL??."},
+        {L"\\??\\NUL\\x", nullptr, L"", false, "\\Device\\Null exists, but its type is Device"},
+        {L"\\GLOBAL??\\Missing", nullptr, L"", false, "\\GLOBAL?? exists, but holds nothing named \"Missing\"."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(VisiblePath(c.path));
+        const ResolvedPath resolved = ResolvePath(c.path, names);
+        ASSERT_EQ(resolved.found, c.directory != nullptr) << resolved.problem;
+        if (!resolved.found) {
+            EXPECT_NE(resolved.problem.find(c.problem), std::string::npos) << resolved.problem;
+            continue;
+        }
+        EXPECT_EQ(resolved.directory, c.directory);
+        EXPECT_EQ(resolved.object, c.object);
+        EXPECT_EQ(resolved.fallback.empty(), !c.fromGlobal) << resolved.fallback;
+    }
+    // Links through \?? follow the same rule, and the chain says which directory answered.
+    const LinkChain chain = FollowLinkChain(L"\\??\\ToC", names);
+    ASSERT_EQ(chain.paths, (std::vector<std::wstring>{L"\\??\\ToC", L"\\??\\C:", L"\\Device\\Volume1"}));
+    EXPECT_EQ(chain.end, LinkChain::End::Target);
+    EXPECT_EQ(chain.last.Path(), L"\\Device\\Volume1");
+    EXPECT_EQ(DescribeChain(chain), "\\??\\ToC\n  -> \\??\\C:  (found in \\GLOBAL??: \\?? (this logon's device names) "
+                                    "holds no \"C:\")\n  -> \\Device\\Volume1");
+}
+
+// The tree shows a "??" the root does not list, where \?? opens.
+TEST(LogonDevicesTest, TheTreeShowsThisLogonsDirectoryWhereTheRootHidesIt) {
+    LogonNamespace names;
+    EXPECT_TRUE(ShowsLogonDevicesUnderRoot(false, names));
+    EXPECT_FALSE(ShowsLogonDevicesUnderRoot(true, names));
+    names.Remove(L"\\??");
+    EXPECT_FALSE(ShowsLogonDevicesUnderRoot(false, names));
+    EXPECT_FALSE(ResolvePath(L"\\??\\C:", names).found);
 }
 
 }  // namespace

@@ -211,30 +211,31 @@ TEST_F(IdentityTest, ModalWindowsHandTheActivationBackToTheMainWindow) {
     EXPECT_EQ(GetActiveWindow(), AppContext.mainWindow);
 }
 
-// Go To's box cannot start a second resolution while the tree fill of its
-// first shows a failure: the failure box is owned by the Go To box, which it
-// disables, and a press of Go that reaches the box meanwhile reads nothing.
-TEST_F(IdentityTest, GoToBoxStartsNothingUnderAFillFailure) {
+// Go To fills the tree once its box has closed; while that fill shows a
+// failure, its box is owned by the main window, which it disables, and a Go
+// To that reaches the window meanwhile starts nothing.
+TEST_F(IdentityTest, GoToStartsNothingUnderAFillFailure) {
     ASSERT_TRUE(OpenBrowser(SW_SHOWNORMAL));
     const std::string late = scratch_.AddDirectory("Late");
     scratch_.AddDirectory("Late\\Sub");
     RefuseTreeInsertsAfter(1, 1);  // "Late" goes in, its "Sub" is refused
 
-    HWND goTo = nullptr, owner = nullptr;
-    bool goToEnabledUnderBox = true;
+    int goToBoxes = 0;
+    HWND owner = nullptr;
+    bool mainEnabledUnderBox = true;
     long walksDuringBox = -1;
     DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
         if (!caught.isMessageBox) {
             if (caught.caption != "Go To") return false;
-            goTo = dialog;
+            ++goToBoxes;
             SetDlgItemTextA(dialog, IDC_GOTO_PATH, late.c_str());
             PostMessageA(dialog, WM_COMMAND, IDOK, 0);
             return true;
         }
         owner = GetWindow(dialog, GW_OWNER);
-        goToEnabledUnderBox = IsWindowEnabled(goTo) != FALSE;
+        mainEnabledUnderBox = IsWindowEnabled(AppContext.mainWindow) != FALSE;
         const long before = NamespaceCounters().enumerations;
-        SendMessageA(goTo, WM_COMMAND, IDOK, 0);
+        SendMessageA(AppContext.mainWindow, WM_COMMAND, CMD_GO_TO, 0);
         walksDuringBox = NamespaceCounters().enumerations - before;
         return false;
     });
@@ -242,8 +243,9 @@ TEST_F(IdentityTest, GoToBoxStartsNothingUnderAFillFailure) {
 
     ASSERT_EQ(catcher.MessageBoxCount(), 1);
     EXPECT_EQ(catcher.Caught().back().text, "TVM_INSERTITEM failed");
-    EXPECT_EQ(owner, goTo);
-    EXPECT_FALSE(goToEnabledUnderBox);
+    EXPECT_EQ(owner, AppContext.mainWindow);
+    EXPECT_FALSE(mainEnabledUnderBox);
+    EXPECT_EQ(goToBoxes, 1);
     EXPECT_EQ(walksDuringBox, 0);
     EXPECT_STREQ(CurrentDirectory, late.c_str());
 }
