@@ -142,9 +142,7 @@ TypePageTimes MeasureTypePage(const std::string& directory) {
         while (reader.Next()) last = reader.Name();
     }
     double start = Seconds();
-    const TypeFacts facts = GatherTypeFacts(ChildPathOf(directory, last).c_str(), [](ACCESS_MASK, int) {
-        return std::string();
-    });
+    const TypeFacts facts = GatherTypeFacts(ChildPathOf(directory, last).c_str());
     times.findLast = Seconds() - start;
     if (!facts.located) std::fprintf(stderr, "the Type page did not find %s\n", last.c_str());
 

@@ -52,3 +52,8 @@ EnabledPrivilege::EnabledPrivilege(HANDLE token, const char* name) : token_(toke
 EnabledPrivilege::~EnabledPrivilege() {
     if (enabledHere_) SetEnabled(token_, luid_, false);
 }
+
+bool PrivilegeEnabled(HANDLE token, const char* name) {
+    LUID luid{};
+    return token != nullptr && LookupPrivilegeValueA(nullptr, name, &luid) && StateOf(token, luid).enabled;
+}

@@ -23,3 +23,6 @@ private:
     bool held_ = false;
     bool enabledHere_ = false;
 };
+
+// Whether the token (opened with TOKEN_QUERY) holds the privilege enabled.
+bool PrivilegeEnabled(HANDLE token, const char* name);

@@ -1,5 +1,7 @@
 #include "namespace/effective_access.h"
 
+#include "common/enabled_privilege.h"
+
 namespace {
 
 constexpr SECURITY_INFORMATION kPermissionParts =
@@ -53,6 +55,16 @@ OpenedObject OpenForAudit(const char* path, int typeIndex) {
         opened.typeIndex = typeIndex;
     }
     return opened;
+}
+
+// The rights the process token's enabled privileges grant of themselves.
+ACCESS_MASK PrivilegeRights() {
+    UniqueWin32Handle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) return 0;
+    ACCESS_MASK rights = 0;
+    if (PrivilegeEnabled(token.get(), "SeTakeOwnershipPrivilege")) rights |= WRITE_OWNER;
+    if (PrivilegeEnabled(token.get(), "SeSecurityPrivilege")) rights |= ACCESS_SYSTEM_SECURITY;
+    return rights;
 }
 
 }  // namespace
@@ -113,6 +125,7 @@ AccessPicture ReadAccessPicture(const char* path) {
     const ExactOpen open = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
     picture.access = AccessOf(open);
     if (!open.opened) return picture;
+    picture.privilegeRights = PrivilegeRights();
     HANDLE handle = open.opened.handle.get();
     picture.typeKnown = QueryObjectTypeFigures(handle, picture.type) == kStatusSuccess;
 

@@ -43,6 +43,9 @@ struct AccessPicture {
     bool auditOpened = false;  // an open asking for ACCESS_SYSTEM_SECURITY succeeded
     bool saclRead = false;
     DescriptorCheck check;  // done only where the descriptor and the type were read
+    // The rights this process's enabled privileges grant whatever the DACL
+    // says: Change Owner (take ownership) and the SACL's right (security).
+    ACCESS_MASK privilegeRights = 0;
 };
 
 AccessPicture ReadAccessPicture(const char* path);

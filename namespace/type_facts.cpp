@@ -8,6 +8,7 @@
 #include "common/count_text.h"
 #include "common/path_block.h"
 #include "namespace/fact_format.h"
+#include "namespace/access_names.h"
 #include "namespace/link_chain.h"
 #include "namespace/object_details.h"
 #include "namespace/object_opener.h"
@@ -231,7 +232,6 @@ struct Gathering {
     const char* path;
     const Listing& listing;
     OpenResult& opened;
-    AccessDescriber describe;
     TypeFacts& facts;
 
     void Add(const char* label, std::string value) { facts.lines.push_back({label, std::move(value)}); }
@@ -428,7 +428,7 @@ void LinkLines(Gathering& g) {
 }
 
 void AddFigures(Gathering& g, const std::string& typeName, const ObjectTypeFigures& figures) {
-    for (FactLine& line : DescribeTypeFigures(figures, ObjectTypeRowOf(typeName), g.describe))
+    for (FactLine& line : DescribeTypeFigures(figures, typeName))
         g.facts.lines.push_back(std::move(line));
 }
 
@@ -491,7 +491,7 @@ void EveryObjectLines(Gathering& g) {
 
 }  // namespace
 
-TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe) {
+TypeFacts GatherTypeFacts(const char* path) {
     TypeFacts facts;
     const std::string wanted = path != nullptr ? path : "";
     Listing listing;
@@ -517,7 +517,7 @@ TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe) {
     facts.located = true;
     facts.lines.push_back({"Type", facts.typeName});
 
-    Gathering gathering{wanted.c_str(), listing, opened, describe, facts};
+    Gathering gathering{wanted.c_str(), listing, opened, facts};
     EveryObjectLines(gathering);
     for (const TypeSection& section : kTypeSections) {
         if (facts.typeName != section.typeName) continue;
@@ -527,16 +527,16 @@ TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe) {
     return facts;
 }
 
-std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, int typeRow, AccessDescriber describe) {
+std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, std::string_view typeName) {
     const GENERIC_MAPPING& mapping = figures.genericMapping;
     return {
         {"Objects", CountWithPeak(figures.objects, figures.peakObjects)},
         {"Handles", CountWithPeak(figures.handles, figures.peakHandles)},
-        {"Valid access", describe(figures.validAccessMask, typeRow)},
-        {"Generic read", describe(mapping.GenericRead, typeRow)},
-        {"Generic write", describe(mapping.GenericWrite, typeRow)},
-        {"Generic execute", describe(mapping.GenericExecute, typeRow)},
-        {"Generic all", describe(mapping.GenericAll, typeRow)},
+        {"Valid access", DescribeAccess(figures.validAccessMask, typeName)},
+        {"Generic read", DescribeAccess(mapping.GenericRead, typeName)},
+        {"Generic write", DescribeAccess(mapping.GenericWrite, typeName)},
+        {"Generic execute", DescribeAccess(mapping.GenericExecute, typeName)},
+        {"Generic all", DescribeAccess(mapping.GenericAll, typeName)},
         {"Pool type", FormatPoolType(figures.poolType)},
         {"Maintains handle counts", YesNo(figures.maintainsHandleCount)},
     };

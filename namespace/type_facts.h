@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "namespace/directory_walk.h"
@@ -23,10 +24,6 @@ struct FactLine {
 // Shown where a query failed; the status follows in parentheses.
 inline constexpr char kNotAvailable[] = "not available";
 
-// Names the rights of an access mask as the permission table of a type does;
-// typeRow is the type's row of ObjectTypeTable, or kTypeNotOpened for others.
-using AccessDescriber = std::string (*)(ACCESS_MASK mask, int typeRow);
-
 struct TypeFacts {
     bool located = false;         // false: nothing at the path is listed or opens
     std::string typeName;         // as its directory lists it, or as it opened
@@ -39,11 +36,11 @@ struct TypeFacts {
 // service and reads what the type's queries give. The directory is read up
 // to the entry, one query per entry before it. A path no directory lists (a
 // key below \REGISTRY) takes the type of the first row that opens it.
-TypeFacts GatherTypeFacts(const char* path, AccessDescriber describe);
+TypeFacts GatherTypeFacts(const char* path);
 
 // The figures of a type as lines: counts with their peaks, valid access,
 // generic mapping, pool type and handle counting.
-std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, int typeRow, AccessDescriber describe);
+std::vector<FactLine> DescribeTypeFigures(const ObjectTypeFigures& figures, std::string_view typeName);
 
 // Counts one directory's entries, and how many are directories and links, a
 // slice at a time, so that a huge directory does not hold up the window.

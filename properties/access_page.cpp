@@ -4,13 +4,12 @@
 #include <commctrl.h>
 
 #include <cstdio>
+#include <string_view>
 
 #include "common/clipboard.h"
 #include "common/list_view.h"
+#include "namespace/access_names.h"
 #include "namespace/sddl_text.h"
-#include "properties/access_tables.h"
-#include "properties/right_names.h"
-#include "properties/security_page.h"
 #include "resource_ids.h"
 
 namespace {
@@ -36,20 +35,6 @@ constexpr DialogListColumn kColumns[] = {
     {"This account", 60},
 };
 
-struct StandardRight {
-    ACCESS_MASK mask;
-    const char* name;
-};
-// Standard rights, named as the permission tables name them, for the kinds
-// whose table leaves one out.
-constexpr StandardRight kStandardRights[] = {
-    {DELETE, "Delete"},
-    {READ_CONTROL, "Read Control"},
-    {WRITE_DAC, "Change Permissions"},
-    {WRITE_OWNER, "Change Owner"},
-    {SYNCHRONIZE, "Synchronize"},
-};
-
 constexpr ACCESS_MASK kGenericRights = GENERIC_READ | GENERIC_WRITE | GENERIC_EXECUTE | GENERIC_ALL;
 
 ACCESS_MASK MapGenerics(ACCESS_MASK mask, const GENERIC_MAPPING& mapping) {
@@ -68,31 +53,37 @@ const char* StateOf(ACCESS_MASK mask, const AccessPicture& picture) {
     return (picture.access.granted & mask) == mask ? kGranted : kNotGranted;
 }
 
-// The table's single rights, its generic ones where the type's mapping is
-// known, the standard rights the table leaves out, then what nothing names.
+// The type the object opened as, by which its rights are named.
+std::string_view TypeNameOf(const AccessPicture& picture) {
+    const char* name = ObjectTypeName(picture.access.typeIndex);
+    return name != nullptr ? name : "";
+}
+
+// The type's own rights and the standard ones, those the type knows (where
+// its valid rights are known) and those granted; the generic rights as the
+// type maps them; then the granted rights that nothing names.
 std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
     std::vector<AccessRightLine> lines;
-    const int row = picture.access.typeIndex;
-    if (row < 0 || row >= kObjectTypeCount) return lines;
-    const SedApplicationAccesses table = PermissionAccessesFor(KindOfTypeRow(row));
+    if (picture.access.typeIndex < 0 || picture.access.typeIndex >= kObjectTypeCount) return lines;
+    const ACCESS_MASK valid = picture.typeKnown ? picture.type.validAccessMask | ACCESS_SYSTEM_SECURITY : ~0u;
     ACCESS_MASK named = 0;
-    for (ULONG i = 0; i < table.count; ++i) {
-        const SedApplicationAccess& right = table.accessGroup[i];
-        if (right.type != kSedSpecialAccess || right.accessMask1 == 0) continue;
-        ACCESS_MASK mask = right.accessMask1;
-        if (mask & kGenericRights) {
-            if (!picture.typeKnown) continue;
-            mask = MapGenerics(mask, picture.type.genericMapping);
-        } else {
-            named |= mask;
+    for (const auto rights : {SpecificRightsOf(TypeNameOf(picture)), StandardRights()}) {
+        for (const NamedRight& right : rights) {
+            if ((right.mask & (kGenericRights | MAXIMUM_ALLOWED)) != 0) continue;
+            // A right the type does not know is listed only where a handle holds it all the same.
+            const bool listed = (right.mask & valid) == right.mask || (picture.access.granted & right.mask) == right.mask;
+            if (!listed) continue;
+            named |= right.mask;
+            lines.push_back({right.name, right.mask, StateOf(right.mask, picture)});
         }
-        lines.push_back({RightName(right.permissionTitle), mask, StateOf(mask, picture)});
     }
-    const ACCESS_MASK valid = picture.typeKnown ? picture.type.validAccessMask : 0;
-    for (const StandardRight& standard : kStandardRights) {
-        if ((named & standard.mask) != 0 || (valid != 0 && (valid & standard.mask) == 0)) continue;
-        named |= standard.mask;
-        lines.push_back({standard.name, standard.mask, StateOf(standard.mask, picture)});
+    if (picture.typeKnown) {
+        for (const NamedRight& right : StandardRights()) {
+            if ((right.mask & kGenericRights) == 0) continue;
+            const ACCESS_MASK mapped = MapGenerics(right.mask, picture.type.genericMapping);
+            if (mapped == 0) continue;
+            lines.push_back({right.name, mapped, StateOf(mapped, picture)});
+        }
     }
     if (const ACCESS_MASK rest = picture.access.granted & ~named)
         lines.push_back({"Rights without a name here", rest, kGranted});
@@ -107,7 +98,9 @@ std::string DescribeSummary(const AccessPicture& picture, const char* path) {
     return std::string("Unable to open ") + path + status;
 }
 
-// The access check beside the open: the same, or what each grants beyond the other.
+// The access check beside the open: the same, or what each grants beyond the
+// other. Both are limited to the rights the type knows (and the SACL's): the
+// object manager limits a handle's rights so, an access check does not.
 std::string DescribeCheck(const AccessPicture& picture) {
     char text[96];
     if (picture.access.status != kStatusSuccess) return {};
@@ -122,18 +115,24 @@ std::string DescribeCheck(const AccessPicture& picture) {
                       static_cast<unsigned long>(picture.check.error));
         return text;
     }
-    const ACCESS_MASK opened = picture.access.granted;
-    const ACCESS_MASK checked = picture.check.granted;
-    const int row = picture.access.typeIndex;
+    const ACCESS_MASK valid = picture.type.validAccessMask | ACCESS_SYSTEM_SECURITY;
+    const ACCESS_MASK opened = picture.access.granted & valid;
+    const ACCESS_MASK checked = picture.check.granted & valid;
+    const std::string_view type = TypeNameOf(picture);
     if (opened == checked) return "An access check of this account's token against the DACL grants the same.";
     std::string line;
-    if (const ACCESS_MASK more = opened & ~checked)
-        line = "Privileges or ownership grant more than the DACL: " + DescribeAccess(more, row) +
-               "; the access check against the DACL gives " + FormatAccessMask(checked) + ".";
+    if (const ACCESS_MASK more = opened & ~checked) {
+        // Only a right a privilege of this account grants of itself is put down to it.
+        const bool byPrivilege = (more & ~picture.privilegeRights) == 0;
+        line = std::string(byPrivilege ? "This account's privileges grant more than the DACL: "
+                                       : "The open was granted more than the access check against the DACL gives: ") +
+               DescribeAccess(more, type) + "; the access check against the DACL gives " +
+               DescribeAccess(checked, type) + ".";
+    }
     if (const ACCESS_MASK more = checked & ~opened)
         line += std::string(line.empty() ? "" : " ") +
                 "The access check against the DACL gives more than the open was granted: " +
-                DescribeAccess(more, row) + ".";
+                DescribeAccess(more, type) + ".";
     return line;
 }
 

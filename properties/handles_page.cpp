@@ -10,6 +10,7 @@
 
 #include "common/background_work.h"
 #include "common/list_view.h"
+#include "namespace/access_names.h"
 #include "properties/security_page.h"
 #include "resource_ids.h"
 
@@ -131,7 +132,8 @@ void AddHolderRow(HWND list, const HandleHolder& holder, int typeRow) {
     rows.insert(place, holder);
     SetListCell(list, row, 1, std::to_string(holder.processId).c_str());
     SetListCell(list, row, 2, HexValue(holder.handleValue).c_str());
-    SetListCell(list, row, 3, DescribeAccess(holder.grantedAccess, typeRow).c_str());
+    const char* typeName = ObjectTypeName(typeRow);
+    SetListCell(list, row, 3, DescribeAccess(holder.grantedAccess, typeName != nullptr ? typeName : "").c_str());
 }
 
 // Widens the Access column to its longest text, or to the rest of the list

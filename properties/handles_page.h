@@ -11,7 +11,6 @@
 #include <string>
 
 #include "namespace/holder_search.h"
-#include "properties/right_names.h"
 
 // The text lines of the page for one finished search.
 struct HandlesPageTexts {

@@ -34,10 +34,14 @@ constexpr PageDescription kPages[] = {
     {"ACCESS_PAGE", "Access", AccessPageProc},
     {"TYPE_PAGE", "Type", TypePageProc},
 };
-// The sheet of the Type Information command: objects of any type reach it.
-constexpr PageDescription kTypePages[] = {
+// The sheet of the Inspect Object command: objects of any type reach it,
+// whatever they grant; it opens on the Access page.
+constexpr PageDescription kInspectionPages[] = {
+    {"HANDLES", "Handles", HandlesPageProc},
+    {"ACCESS_PAGE", "Access", AccessPageProc},
     {"TYPE_PAGE", "Type", TypePageProc},
 };
+constexpr UINT kInspectionStartPage = 1;
 
 // The sheet's own copy of the path, as long as the security page's.
 constexpr int kSheetPathSize = 1024;
@@ -50,7 +54,8 @@ HWND TopLevelWindowOf(HWND window) {
 
 // Runs the modal sheet over a copy of path, its owner disabled meanwhile.
 template <std::size_t N>
-void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const PageDescription (&pageTable)[N]) {
+void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const char* caption,
+                    const PageDescription (&pageTable)[N], UINT startPage = 0) {
     // The pages work on this copy: the row that lent the path may be deleted
     // while the sheet is up, and a later sheet must not overwrite it.
     char sheetPath[kSheetPathSize];
@@ -77,9 +82,9 @@ void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const Pag
                      | PSH_NOAPPLYNOW;  // no Apply button
     header.hwndParent = parent;
     header.hInstance = instance;
-    header.pszCaption = "Object Properties";
+    header.pszCaption = caption;
     header.nPages = N;
-    header.nStartPage = 0;
+    header.nStartPage = startPage;
     header.ppsp = reinterpret_cast<LPCPROPSHEETPAGEA>(pages);
     PropertySheetA(&header);
 }
@@ -96,11 +101,12 @@ void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
         ShowOpenFailure(nullptr, path);
         return;
     }
-    RunObjectSheet(parent, instance, path, kPages);
+    RunObjectSheet(parent, instance, path, "Object Properties", kPages);
 }
 
-void ShowTypeInformation(HWND parent, HINSTANCE instance, const char* path) {
-    // No pre-check: the page finds the object by its directory's listing,
-    // whatever its type, and says so where nothing is there.
-    if (path != nullptr) RunObjectSheet(parent, instance, path, kTypePages);
+void ShowObjectInspection(HWND parent, HINSTANCE instance, const char* path) {
+    // No pre-check: each page opens the object as far as it lets itself be
+    // opened (the Type page by its type's own service, the others with
+    // MAXIMUM_ALLOWED) and says what it cannot read.
+    if (path != nullptr) RunObjectSheet(parent, instance, path, "Inspect Object", kInspectionPages, kInspectionStartPage);
 }

@@ -1,4 +1,5 @@
-// The modal "Object Properties" sheet with its Details, Security, Handles, Access and Type pages.
+// The modal "Object Properties" sheet with its Details, Security, Handles,
+// Access and Type pages, and the "Inspect Object" sheet with the last three.
 #pragma once
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 // A null path opens nothing.
 void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path);
 
-// Opens a sheet with only the Type page, for an object of any type, the
-// types that no open of the full sheet accepts included.
-void ShowTypeInformation(HWND parent, HINSTANCE instance, const char* path);
+// Opens a sheet with the Handles, Access and Type pages, on the Access page,
+// for an object of any type and whatever it grants: those the full sheet's
+// opener refuses included. Each page says what it cannot read.
+void ShowObjectInspection(HWND parent, HINSTANCE instance, const char* path);

@@ -8,7 +8,6 @@
 
 #include "common/list_view.h"
 #include "namespace/type_facts.h"
-#include "properties/right_names.h"
 #include "resource_ids.h"
 
 namespace {
@@ -90,7 +89,7 @@ void Fill(HWND page) {
     TypePage.countRow = -1;
     HWND list = GetDlgItem(page, IDC_TYPE_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    TypeFacts facts = GatherTypeFacts(TypePage.path, DescribeAccess);
+    TypeFacts facts = GatherTypeFacts(TypePage.path);
     if (!facts.located) {
         char text[kPathSize + 32];
         std::snprintf(text, sizeof text, "Unable to open %s", TypePage.path);

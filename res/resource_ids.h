@@ -31,8 +31,9 @@
  * choice of rights instead of a name. */
 #define CMD_FIND_ACCESSIBLE   145
 
-/* Type Information: a sheet with only the Type page, for an object of any type. */
-#define CMD_TYPE_INFORMATION  146
+/* Inspect Object: a sheet with the Handles, Access and Type pages, for an
+ * object of any type, whatever it grants. */
+#define CMD_INSPECT_OBJECT    146
 
 /* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
  * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */

@@ -9,7 +9,7 @@
 #include "common/list_view.h"
 #include "namespace/access_scan.h"
 #include "namespace/object_search.h"
-#include "properties/right_names.h"
+#include "namespace/access_names.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
 #include "views/navigation.h"

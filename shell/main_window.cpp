@@ -73,11 +73,11 @@ void ShowSelectedProperties() {
     ShowObjectProperties(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
 }
 
-// Any row's type facts, whatever its type: the types the Properties sheet
-// cannot open reach this sheet too.
-void ShowSelectedTypeInformation() {
+// Any row's holders, access and type facts, whatever its type and whatever
+// it grants: the objects the Properties sheet cannot open reach this sheet too.
+void InspectSelectedObject() {
     if (AppContext.SelectedPath == nullptr || IsFillRunning()) return;
-    ShowTypeInformation(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
+    ShowObjectInspection(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
 }
 
 // Menu, toolbar and accelerators give the same ids; unknown ids go to the default procedure.
@@ -127,8 +127,8 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case CMD_FIND_ACCESSIBLE:
             FindAccessibleCommand(window);
             return 0;
-        case CMD_TYPE_INFORMATION:
-            ShowSelectedTypeInformation();
+        case CMD_INSPECT_OBJECT:
+            InspectSelectedObject();
             return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);

@@ -16,6 +16,7 @@
 #include "properties/security_apply.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
+#include "support/sheet_pages.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -26,23 +27,6 @@ constexpr SECURITY_INFORMATION kAllParts = kPermissionParts | SACL_SECURITY_INFO
 constexpr char kSame[] = "An access check of this account's token against the DACL grants the same.";
 constexpr char kWithSacl[] = "The security descriptor as SDDL:";
 constexpr char kUnreadable[] = "The security descriptor cannot be read.";
-
-// What the page showed.
-struct AccessView {
-    std::string summary, check, sddlLabel, sddl;
-    std::map<std::string, std::string> states;  // the right's name: its state
-    bool copyEnabled = false;
-};
-
-AccessView ReadAccessPage(HWND page) {
-    AccessView view{WindowText(page, IDC_ACCESS_SUMMARY), WindowText(page, IDC_ACCESS_CHECK),
-                    WindowText(page, IDC_ACCESS_SDDL_LABEL), WindowText(page, IDC_ACCESS_SDDL), {},
-                    IsWindowEnabled(GetDlgItem(page, IDC_ACCESS_COPY)) != FALSE};
-    HWND list = GetDlgItem(page, IDC_ACCESS_RIGHTS);
-    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
-    for (int row = 0; row < rows; ++row) view.states[ListCellText(list, row, 0)] = ListCellText(list, row, 2);
-    return view;
-}
 
 std::string AccountSid() {
     HANDLE token = nullptr;
@@ -79,12 +63,12 @@ TEST_F(AccessPageTest, RefreshShowsEachDescriptorsGrant) {
         {DescriptorFromSddl("O:SYG:SYD:(D;;WD;;;WD)(A;;GA;;;WD)"),
          "Granted to this account: 0x001B0003",
          {{"Change Permissions", "not granted"}, {"Change Owner", "granted"}, {"Read Control", "granted"},
-          {"Read", "granted"}, {"Query State", "granted"}, {"View/Change Audits", "when asked for"}},
+          {"Generic Read", "granted"}, {"Query State", "granted"}, {"Access System Security", "when asked for"}},
          kSame, nullptr},
         {DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)"),
          "Granted to this account: 0x00100000",
-         {{"Synchronize", "granted"}, {"Read Control", "not granted"}, {"Execute", "not granted"},
-          {"View/Change Audits", "not granted"}},
+         {{"Synchronize", "granted"}, {"Read Control", "not granted"}, {"Generic Execute", "not granted"},
+          {"Access System Security", "not granted"}},
          "No access check: the descriptor cannot be read (status 0xC0000022).", ""},
         {DescriptorFromSddl("O:SYG:SYD:"),
          "Refused: the object grants this account no right.",
@@ -92,7 +76,7 @@ TEST_F(AccessPageTest, RefreshShowsEachDescriptorsGrant) {
          "", ""},
         {DescriptorWithNullDacl("O:SYG:SY"),  // grants everyone everything
          "Granted to this account: 0x001F0003",
-         {{"Change Permissions", "granted"}, {"Modify State", "granted"}, {"Write", "granted"}},
+         {{"Change Permissions", "granted"}, {"Modify State", "granted"}, {"Generic Write", "granted"}},
          kSame, "O:SYG:SYD:NO_ACCESS_CONTROL"},  // Windows' converter's text; Wine's leaves NO_ACCESS_CONTROL out
         {DescriptorFromSddl(("O:" + AccountSid() + "G:SYD:").c_str()),
          nullptr,
@@ -149,40 +133,54 @@ TEST_F(AccessPageTest, RefreshShowsEachDescriptorsGrant) {
 }
 
 // The line beside the open's mask for answers only other systems give: the
-// open granted more than the DACL, the DACL more than the open, no answer.
+// open granted more than the DACL (by a privilege or not), the DACL more than
+// the open, masks the object manager limits to the type's rights where an
+// access check does not, no answer. An event's rights are named as an
+// event's, its own first.
 TEST(AccessPageTextsTest, AccessCheckLineNamesEveryDifference) {
     struct Case {
         ACCESS_MASK opened;
         DescriptorCheck check;
+        ACCESS_MASK privilegeRights;
         const char* line;
     };
     const Case cases[] = {
-        {0x001F0007, {true, 0, 0x00100000},
-         "Privileges or ownership grant more than the DACL: 0x000F0007 (Delete, Change Permissions, Change Owner, "
-         "Query State, Modify State); the access check against the DACL gives 0x00100000."},
-        {0x00100000, {true, 0, 0x00120000},
-         "The access check against the DACL gives more than the open was granted: 0x00020000."},
-        {0x00100001, {true, 0, 0x00120000},
-         "Privileges or ownership grant more than the DACL: 0x00000001 (Query State); "
-         "the access check against the DACL gives 0x00120000. "
-         "The access check against the DACL gives more than the open was granted: 0x00020000."},
-        {0x00100000, {false, 1338, 0}, "No access check: AccessCheck failed (error 1338)."},
+        {0x001F0007, {true, 0, 0x00100000}, 0,
+         "The open was granted more than the access check against the DACL gives: 0x000F0003 (Query State, "
+         "Modify State, Delete, Read Control, Change Permissions, Change Owner); the access check against the DACL "
+         "gives 0x00100000 (Synchronize)."},
+        {0x00100000, {true, 0, 0x00120000}, 0,
+         "The access check against the DACL gives more than the open was granted: 0x00020000 (Read Control)."},
+        {0x00100001, {true, 0, 0x00120000}, WRITE_OWNER,
+         "The open was granted more than the access check against the DACL gives: 0x00000001 (Query State); "
+         "the access check against the DACL gives 0x00120000 (Read Control, Synchronize). "
+         "The access check against the DACL gives more than the open was granted: 0x00020000 (Read Control)."},
+        {0x00180000, {true, 0, 0x00100000}, WRITE_OWNER | ACCESS_SYSTEM_SECURITY,
+         "This account's privileges grant more than the DACL: 0x00080000 (Change Owner); the access check against "
+         "the DACL gives 0x00100000 (Synchronize)."},
+        // A DACL granting FA: the check gives every bit, the open only the event's own.
+        {0x001F0003, {true, 0, 0x001F01FF}, 0, kSame},
+        {0x00100000, {false, 1338, 0}, 0, "No access check: AccessCheck failed (error 1338)."},
     };
     for (const Case& c : cases) {
         AccessPicture picture;
         picture.access = {kStatusSuccess, kTypeEvent, c.opened};
         picture.typeKnown = true;
         picture.type.genericMapping = {0x00020001, 0x00020002, 0x00120000, 0x001F0003};
+        picture.type.validAccessMask = 0x001F0003;
         picture.descriptorStatus = kStatusSuccess;
         picture.descriptor = DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)");
         picture.check = c.check;
+        picture.privilegeRights = c.privilegeRights;
         const AccessPageTexts texts = DescribeAccessPicture(picture, "\\Event");
         EXPECT_EQ(texts.check, c.line);
-        // A granted right that no line names gets a line of its own.
+        // The event's own rights come first; a granted right that no line names gets a line of its own.
+        ASSERT_GE(texts.rights.size(), 2u);
+        EXPECT_EQ(texts.rights[0].name, "Query State");
+        EXPECT_EQ(texts.rights[1].name, "Modify State");
         const bool unnamed = (c.opened & 0x4) != 0;
-        ASSERT_FALSE(texts.rights.empty());
-        EXPECT_EQ(texts.rights.back().name == "Rights without a name here", unnamed);
-        EXPECT_EQ(texts.rights.back().mask, unnamed ? 0x4u : READ_CONTROL);  // else the right the table lacks
+        EXPECT_EQ(texts.rights.back().name, unnamed ? "Rights without a name here" : "Generic Read");
+        EXPECT_EQ(texts.rights.back().mask, unnamed ? 0x4u : 0x00020001u);
     }
 }
 

@@ -5,7 +5,6 @@
 #include <commctrl.h>
 #include <sddl.h>
 
-#include <map>
 #include <memory>
 
 #include "namespace/native_services.h"
@@ -14,17 +13,6 @@
 
 namespace {
 
-std::map<UINT_PTR, std::function<void()>> PendingTasks;
-
-void CALLBACK RunPendingTask(HWND, UINT, UINT_PTR id, DWORD) {
-    KillTimer(nullptr, id);
-    auto found = PendingTasks.find(id);
-    if (found == PendingTasks.end()) return;
-    std::function<void()> task = std::move(found->second);
-    PendingTasks.erase(found);
-    task();  // may run modal loops of its own, which run later tasks
-}
-
 // A sheet is activated before it has its caption, so every dialog is looked
 // at once its own loop runs: the sheet goes to onSheet, the rest to `others`.
 std::vector<CaughtDialog> RunSheet(const std::function<void()>& show, const std::function<void(HWND)>& onSheet,
@@ -32,13 +20,14 @@ std::vector<CaughtDialog> RunSheet(const std::function<void()>& show, const std:
     DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
         if (caught.isMessageBox) return others ? others(dialog, caught) : false;
         RunSoon([dialog, caught, &onSheet, &others] {
-            if (WindowText(dialog) == "Object Properties") {
+            const std::string caption = WindowText(dialog);
+            if (caption == "Object Properties" || caption == "Inspect Object") {
                 onSheet(dialog);
                 PostMessageA(dialog, WM_COMMAND, IDOK, 0);
                 return;
             }
             CaughtDialog named = caught;
-            named.caption = WindowText(dialog);
+            named.caption = caption;
             if (!others || !others(dialog, named)) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         });
         return true;
@@ -53,18 +42,13 @@ struct LocalBlock {
 
 }  // namespace
 
-void RunSoon(std::function<void()> task) {
-    const UINT_PTR id = SetTimer(nullptr, 0, 1, RunPendingTask);
-    PendingTasks.emplace(id, std::move(task));
-}
-
 std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function<void(HWND)>& onSheet,
                                            const DialogCatcher::Handler& others) {
     return RunSheet([path] { ShowObjectProperties(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, others);
 }
 
-std::vector<CaughtDialog> RunTypeInformationSheet(const char* path, const std::function<void(HWND)>& onSheet) {
-    return RunSheet([path] { ShowTypeInformation(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, nullptr);
+std::vector<CaughtDialog> RunInspectionSheet(const char* path, const std::function<void(HWND)>& onSheet) {
+    return RunSheet([path] { ShowObjectInspection(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, nullptr);
 }
 
 std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const char* path,

@@ -11,10 +11,6 @@
 #include "support/dialog_catcher.h"
 #include "support/sheet_pages.h"
 
-// Runs a task from whichever modal loop is running next, so that a test can
-// act on the sheet or dialog that the code under test is showing.
-void RunSoon(std::function<void()> task);
-
 // Shows the property sheet for path; onSheet runs from the sheet's loop, then
 // the sheet is closed with its OK ("Close") button. Other windows go to
 // `others`, dialogs a moment after they show (or are closed). Returns every
@@ -28,8 +24,8 @@ std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC proc
                                           const std::function<void(HWND sheet)>& onSheet,
                                           const DialogCatcher::Handler& others = nullptr);
 
-// The same with the sheet of the Type Information command.
-std::vector<CaughtDialog> RunTypeInformationSheet(const char* path, const std::function<void(HWND sheet)>& onSheet);
+// The same with the sheet of the Inspect Object command.
+std::vector<CaughtDialog> RunInspectionSheet(const char* path, const std::function<void(HWND sheet)>& onSheet);
 
 // The texts of the message boxes caught, each checked for the program's
 // error style: caption "Tarnel".

@@ -344,26 +344,31 @@ TEST_F(TypePageTest, EachKindShowsItsOwnLines) {
 
 // A type object: objects of type "Type" do not open, so both its own figures
 // and those of the type it stands for come from the list of every type. The
-// sheet is the one of the Type Information command.
+// sheet is the one of the Inspect Object command, whose Access page, shown
+// first, says that nothing opens the object.
 TEST_F(TypePageTest, TypeObjectShowsTheFiguresOfItsType) {
     TypeView view;
     std::string title;
-    const std::vector<CaughtDialog> caught = RunTypeInformationSheet("\\ObjectTypes\\Event", [&](HWND sheet) {
+    std::string accessSummary;
+    const std::vector<CaughtDialog> caught = RunInspectionSheet("\\ObjectTypes\\Event", [&](HWND sheet) {
         title = WindowText(sheet);
-        EXPECT_EQ(PageTitles(sheet), std::vector<std::string>{"Type"});
-        view = ReadWhenCounted(ShowPage(sheet, 0));
+        EXPECT_EQ(PageTitles(sheet), (std::vector<std::string>{"Handles", "Access", "Type"}));
+        accessSummary = WindowText(PropSheet_GetCurrentPageHwnd(sheet), IDC_ACCESS_SUMMARY);
+        view = ReadWhenCounted(ShowPageTitled(sheet, "Type"));
     });
     EXPECT_TRUE(MessagesOf(caught).empty());
-    EXPECT_EQ(title, "Object Properties");
+    EXPECT_EQ(title, "Inspect Object");
+    EXPECT_EQ(accessSummary.rfind("Unable to open \\ObjectTypes\\Event (status 0x", 0), 0u) << accessSummary;
     ExpectLines(view, {
         {"", "Type", "Type"},
         {"All objects of type \"Type\"", "Objects", R"([1-9][0-9,]*( \(peak [0-9,]+\))?)"},
         {"All objects of type \"Type\"", "Read from", "the list of every type, as objects of this type do not open"},
         {kEveryEvent, "Valid access",
-         Escaped("0x001F0003 (Delete, Change Permissions, Change Owner, Synchronize, Query State, Modify State)")},
-        {kEveryEvent, "Generic read", Escaped("0x00020001 (Query State)")},
-        {kEveryEvent, "Generic all", Escaped("0x001F0003 (Delete, Change Permissions, Change Owner, Synchronize, "
-                                             "Query State, Modify State)")},
+         Escaped("0x001F0003 (Query State, Modify State, Delete, Read Control, Change Permissions, Change Owner, "
+                 "Synchronize)")},
+        {kEveryEvent, "Generic read", Escaped("0x00020001 (Query State, Read Control)")},
+        {kEveryEvent, "Generic all", Escaped("0x001F0003 (Query State, Modify State, Delete, Read Control, "
+                                             "Change Permissions, Change Owner, Synchronize)")},
         {kEveryEvent, "Objects", R"([1-9][0-9,]*( \(peak [0-9,]+\))?)"},
     });
 }

@@ -2,10 +2,32 @@
 
 #include <commctrl.h>
 
+#include <map>
 #include <string>
 
+#include "common/list_view.h"
 #include "resource_ids.h"
 #include "support/dialog_catcher.h"
+
+namespace {
+
+std::map<UINT_PTR, std::function<void()>> PendingTasks;
+
+void CALLBACK RunPendingTask(HWND, UINT, UINT_PTR id, DWORD) {
+    KillTimer(nullptr, id);
+    auto found = PendingTasks.find(id);
+    if (found == PendingTasks.end()) return;
+    std::function<void()> task = std::move(found->second);
+    PendingTasks.erase(found);
+    task();  // may run modal loops of its own, which run later tasks
+}
+
+}  // namespace
+
+void RunSoon(std::function<void()> task) {
+    const UINT_PTR id = SetTimer(nullptr, 0, 1, RunPendingTask);
+    PendingTasks.emplace(id, std::move(task));
+}
 
 std::vector<std::string> PageTitles(HWND sheet) {
     HWND tabs = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETTABCONTROL, 0, 0));
@@ -51,4 +73,14 @@ bool HandlesSearchRunning(HWND page) { return WindowText(page, IDC_HANDLES_SUMMA
 
 bool WaitForHandlesSearch(HWND page) {
     return PumpUntil([page] { return !HandlesSearchRunning(page); });
+}
+
+AccessView ReadAccessPage(HWND page) {
+    AccessView view{WindowText(page, IDC_ACCESS_SUMMARY), WindowText(page, IDC_ACCESS_CHECK),
+                    WindowText(page, IDC_ACCESS_SDDL_LABEL), WindowText(page, IDC_ACCESS_SDDL), {},
+                    IsWindowEnabled(GetDlgItem(page, IDC_ACCESS_COPY)) != FALSE};
+    HWND list = GetDlgItem(page, IDC_ACCESS_RIGHTS);
+    const int rows = static_cast<int>(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0));
+    for (int row = 0; row < rows; ++row) view.states[ListCellText(list, row, 0)] = ListCellText(list, row, 2);
+    return view;
 }
