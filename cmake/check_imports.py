@@ -1,7 +1,11 @@
 #!/usr/bin/env python3
-"""Fails when a shipped program imports a function that its own list does not name.
+"""Fails when a shipped program imports a function that its own list does not name,
+or its header names another Windows release than the one it is built for.
 
-    check_imports.py --objdump OBJDUMP PROGRAM=LIST...
+    check_imports.py --objdump OBJDUMP [--os-version MAJOR.MINOR] PROGRAM=LIST...
+
+An --os-version applies to the PROGRAM=LIST after it: that program's header
+must give the version as both its OS version and its subsystem version.
 
 Each program has one list for its architecture (cmake/imports/), naming per
 DLL every function it is meant to import: a line "[NAME.dll]" starts a DLL,
@@ -9,7 +13,6 @@ each further line is one function, and "#" starts a comment. DLL names
 compare without regard to case. A listed function the program no longer
 imports is reported, so the list can be kept exact, but does not fail.
 """
-import argparse
 import re
 import subprocess
 import sys
@@ -33,9 +36,13 @@ def read_allowed(path):
     return allowed
 
 
-def read_imports(objdump, program):
+def read_versions(listing):
+    """The header's "MajorOSystemVersion" and the like, as {field: number}."""
+    return {field: int(value) for field, value in re.findall(r"^(M\w+Version)\s+(\d+)$", listing, re.M)}
+
+
+def read_imports(listing):
     """The program's imports as {dll: [function, ...]}, from objdump's import table listing."""
-    listing = subprocess.run([objdump, "-p", program], check=True, capture_output=True, text=True).stdout
     imports = {}
     current = None
     for line in listing.splitlines():
@@ -52,19 +59,52 @@ def read_imports(objdump, program):
     return imports
 
 
-def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--objdump", required=True)
-    parser.add_argument("checks", nargs="+", metavar="PROGRAM=LIST")
-    args = parser.parse_args()
+def wrong_versions(program, listing, expected):
+    """What the header says otherwise than MAJOR.MINOR, one line per field."""
+    major, _, minor = expected.partition(".")
+    wanted = {"MajorOSystemVersion": int(major), "MinorOSystemVersion": int(minor),
+              "MajorSubsystemVersion": int(major), "MinorSubsystemVersion": int(minor)}
+    found = read_versions(listing)
+    return [f"{program}: {field} is {found.get(field, 'missing')}, not {value}"
+            for field, value in wanted.items() if found.get(field) != value]
 
-    unexpected = []
-    for check in args.checks:
-        program, _, list_path = check.partition("=")
+
+def parse_arguments(arguments):
+    """The objdump to run and [(program, list, version or None)]."""
+    usage = "usage: check_imports.py --objdump OBJDUMP [--os-version MAJOR.MINOR] PROGRAM=LIST..."
+    objdump = None
+    checks = []
+    version = None
+    words = iter(arguments)
+    for word in words:
+        if word in ("--objdump", "--os-version"):
+            value = next(words, None)
+            if value is None or (word == "--os-version" and not re.fullmatch(r"\d+\.\d+", value)):
+                sys.exit(f"{word}: expected {'MAJOR.MINOR' if word == '--os-version' else 'a program'}\n{usage}")
+            if word == "--objdump":
+                objdump = value
+            else:
+                version = value
+            continue
+        program, _, list_path = word.partition("=")
         if not list_path:
-            sys.exit(f"{check}: expected PROGRAM=LIST")
+            sys.exit(f"{word}: expected PROGRAM=LIST\n{usage}")
+        checks.append((program, list_path, version))
+        version = None
+    if objdump is None or not checks or version is not None:
+        sys.exit(usage)
+    return objdump, checks
+
+
+def main():
+    objdump, checks = parse_arguments(sys.argv[1:])
+    unexpected = []
+    for program, list_path, version in checks:
         allowed = read_allowed(list_path)
-        imports = read_imports(args.objdump, program)
+        listing = subprocess.run([objdump, "-p", program], check=True, capture_output=True, text=True).stdout
+        imports = read_imports(listing)
+        if version is not None:
+            unexpected += wrong_versions(program, listing, version)
         if not imports:
             unexpected.append(f"{program}: no import table found")
         for dll, functions in sorted(imports.items()):
@@ -75,10 +115,11 @@ def main():
             for function in sorted(functions - set(imports.get(dll, []))):
                 print(f"Listed but no longer imported by {program}: {dll} {function}")
     if unexpected:
-        print("Imports that the programs' lists do not name:")
+        print("Imports that the programs' lists do not name, and headers that name another release:")
         print("\n".join("  " + line for line in unexpected))
         return 1
-    print(f"Every import of {len(args.checks)} programs is on its list.")
+    stated = sum(1 for _, _, version in checks if version is not None)
+    print(f"Every import of {len(checks)} programs is on its list; {stated} headers name their release.")
     return 0
 
 

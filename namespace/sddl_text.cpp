@@ -1,5 +1,7 @@
 #include "namespace/sddl_text.h"
 
+#include "namespace/sddl_condition.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -120,25 +122,53 @@ constexpr NamedMask kAceFlags[] = {
     {"ID", INHERITED_ACE},
     {"SA", SUCCESSFUL_ACCESS_ACE_FLAG},
     {"FA", FAILED_ACCESS_ACE_FLAG},
+    {"CR", 0x20},  // critical: the ACE cannot be removed
 };
 
 constexpr BYTE kMandatoryLabelAce = 0x11;
+constexpr BYTE kAccessFilterAce = 0x15;
+
+// What follows an ACE's mask.
+enum class AceLayout : BYTE {
+    Plain,           // the trustee's SID
+    Object,          // object flags, up to two GUIDs, the SID
+    Callback,        // the SID, then application data: a condition
+    CallbackObject,  // object flags, up to two GUIDs, the SID, application data
+    Attribute,       // the SID, then a claim attribute
+    NotRead,         // a layout the writer does not read
+};
 
 struct AceTypeName {
     BYTE type;
-    const char* letters;
-    bool objectAce;  // the mask is followed by object flags and up to two GUIDs
+    const char* letters;  // nullptr: the format has none, the type is written as its code
+    AceLayout layout;
 };
+// Every type up to the access filter, by code. A compound ACE (0x04) holds
+// two SIDs the format cannot write, so it is shown by type and flags only,
+// as are types beyond this table.
 constexpr AceTypeName kAceTypes[] = {
-    {0x00, "A", false},   // allowed
-    {0x01, "D", false},   // denied
-    {0x02, "AU", false},  // audit
-    {0x03, "AL", false},  // alarm
-    {0x05, "OA", true},   // allowed, object
-    {0x06, "OD", true},   // denied, object
-    {0x07, "OU", true},   // audit, object
-    {0x08, "OL", true},   // alarm, object
-    {kMandatoryLabelAce, "ML", false},
+    {0x00, "A", AceLayout::Plain},               // allowed
+    {0x01, "D", AceLayout::Plain},               // denied
+    {0x02, "AU", AceLayout::Plain},              // audit
+    {0x03, "AL", AceLayout::Plain},              // alarm
+    {0x04, nullptr, AceLayout::NotRead},         // allowed, compound
+    {0x05, "OA", AceLayout::Object},             // allowed, object
+    {0x06, "OD", AceLayout::Object},             // denied, object
+    {0x07, "OU", AceLayout::Object},             // audit, object
+    {0x08, "OL", AceLayout::Object},             // alarm, object
+    {0x09, "XA", AceLayout::Callback},           // allowed, callback
+    {0x0A, "XD", AceLayout::Callback},           // denied, callback
+    {0x0B, "ZA", AceLayout::CallbackObject},     // allowed, callback object
+    {0x0C, nullptr, AceLayout::CallbackObject},  // denied, callback object
+    {0x0D, "XU", AceLayout::Callback},           // audit, callback
+    {0x0E, nullptr, AceLayout::CallbackObject},  // audit, callback object
+    {0x0F, nullptr, AceLayout::Callback},        // alarm, callback
+    {0x10, nullptr, AceLayout::CallbackObject},  // alarm, callback object
+    {kMandatoryLabelAce, "ML", AceLayout::Plain},
+    {0x12, "RA", AceLayout::Attribute},             // resource attribute
+    {0x13, "SP", AceLayout::Plain},                 // scoped policy id
+    {0x14, "TL", AceLayout::Plain},                 // process trust label
+    {kAccessFilterAce, "FL", AceLayout::Callback},  // its condition follows the SID
 };
 
 template <typename T>
@@ -155,11 +185,12 @@ void AppendHex(std::string& text, unsigned long value) {
 }
 
 // Appends the SID at the start of bytes; false when it does not fit.
-bool AppendSid(Bytes bytes, std::string& text) {
+bool AppendSid(Bytes bytes, std::string& text, std::size_t& used) {
     BYTE revision = 0;
     BYTE count = 0;
     if (!ReadAt(bytes, 0, revision) || !ReadAt(bytes, 1, count) || count > kMaxSubAuthorities) return false;
     if (bytes.size() < 8 + 4u * count) return false;
+    used = 8 + 4u * count;
     const BYTE* authority = bytes.data() + 2;
     DWORD subAuthorities[kMaxSubAuthorities] = {};
     for (int i = 0; i < count; ++i) ReadAt(bytes, 8 + 4u * i, subAuthorities[i]);
@@ -198,7 +229,8 @@ bool AppendPartSid(Bytes descriptor, std::size_t headOffset, const char* prefix,
     if (offset == 0) return true;
     if (offset >= descriptor.size()) return false;
     text += prefix;
-    return AppendSid(descriptor.subspan(offset), text);
+    std::size_t used = 0;
+    return AppendSid(descriptor.subspan(offset), text, used);
 }
 
 void AppendGuid(Bytes guid, std::string& text) {
@@ -215,11 +247,13 @@ void AppendGuid(Bytes guid, std::string& text) {
     text += part;
 }
 
-void AppendAceFlags(BYTE flags, std::string& text) {
+// On an access filter ACE the success audit's bit says the filter is
+// protected by the trust label, and has letters of its own.
+void AppendAceFlags(BYTE flags, bool accessFilter, std::string& text) {
     BYTE named = 0;
     for (const NamedMask& flag : kAceFlags) {
         if ((flags & flag.mask) == 0) continue;
-        text += flag.letters;
+        text += accessFilter && flag.mask == SUCCESSFUL_ACCESS_ACE_FLAG ? "TP" : flag.letters;
         named |= static_cast<BYTE>(flag.mask);
     }
     if ((flags & ~named) != 0) AppendHex(text, flags & ~named);
@@ -263,38 +297,62 @@ std::string SddlRights(ACCESS_MASK mask, bool labelAce) {
     return text;
 }
 
-// One ACE of ace.size() bytes: "(type;flags;rights;object;inherited object;sid)".
+// Appends the object flags' GUIDs as "object;inherited object;" and moves
+// offset past them; false when they do not fit.
+bool AppendObjectGuids(Bytes ace, std::size_t& offset, std::string& text) {
+    DWORD objectFlags = 0;
+    if (!ReadAt(ace, offset, objectFlags)) return false;
+    offset += sizeof objectFlags;
+    for (DWORD present : {ACE_OBJECT_TYPE_PRESENT, ACE_INHERITED_OBJECT_TYPE_PRESENT}) {
+        if ((objectFlags & present) != 0) {
+            if (ace.size() - offset < kGuidSize) return false;
+            AppendGuid(ace.subspan(offset, kGuidSize), text);
+            offset += kGuidSize;
+        }
+        text += ';';
+    }
+    return true;
+}
+
+// One ACE of ace.size() bytes: "(type;flags;rights;object;inherited
+// object;sid)", then ";(condition)" or ";(claim)" where its type has one.
 bool AppendAce(Bytes ace, std::string& text) {
     BYTE type = 0;
     BYTE flags = 0;
     ACCESS_MASK mask = 0;
     if (!ReadAt(ace, 0, type) || !ReadAt(ace, 1, flags) || !ReadAt(ace, kAceHeaderSize, mask)) return false;
     const AceTypeName* name = FindAceType(type);
+    const AceLayout layout = name != nullptr ? name->layout : AceLayout::NotRead;
     std::string written = "(";
-    if (name != nullptr) written += name->letters;
-    else AppendHex(written, type);  // a type the format has no letters for here
+    if (name != nullptr && name->letters != nullptr) written += name->letters;
+    else AppendHex(written, type);  // a type the format has no letters for
     written += ';';
-    AppendAceFlags(flags, written);
+    AppendAceFlags(flags, type == kAccessFilterAce, written);
+    if (layout == AceLayout::NotRead) {
+        text += written + ";(contents not shown))";
+        return true;
+    }
     written += ';';
     written += SddlRights(mask, type == kMandatoryLabelAce);
     written += ';';
-    std::size_t sidOffset = kAceHeaderSize + sizeof(ACCESS_MASK);
-    if (name != nullptr && name->objectAce) {
-        DWORD objectFlags = 0;
-        if (!ReadAt(ace, sidOffset, objectFlags)) return false;
-        sidOffset += sizeof objectFlags;
-        for (DWORD present : {ACE_OBJECT_TYPE_PRESENT, ACE_INHERITED_OBJECT_TYPE_PRESENT}) {
-            if ((objectFlags & present) != 0) {
-                if (ace.size() < sidOffset + kGuidSize) return false;
-                AppendGuid(ace.subspan(sidOffset, kGuidSize), written);
-                sidOffset += kGuidSize;
-            }
-            written += ';';
-        }
+    std::size_t offset = kAceHeaderSize + sizeof(ACCESS_MASK);
+    if (layout == AceLayout::Object || layout == AceLayout::CallbackObject) {
+        if (!AppendObjectGuids(ace, offset, written)) return false;
     } else {
         written += ";;";
     }
-    if (sidOffset >= ace.size() || !AppendSid(ace.subspan(sidOffset), written)) return false;
+    std::size_t sidSize = 0;
+    if (offset >= ace.size() || !AppendSid(ace.subspan(offset), written, sidSize)) return false;
+    const Bytes data = ace.subspan(offset + sidSize);
+    // Data after a callback's SID is kept even where it cannot be decoded:
+    // a condition that is not shown still limits the ACE.
+    if ((layout == AceLayout::Callback || layout == AceLayout::CallbackObject) && !data.empty()) {
+        written += ';';
+        if (!AppendSddlCondition(data.data(), data.size(), written)) written += "(condition not shown)";
+    } else if (layout == AceLayout::Attribute) {
+        written += ';';
+        if (!AppendSddlClaim(data.data(), data.size(), written)) written += "(attribute not shown)";
+    }
     text += written + ')';
     return true;
 }
@@ -347,4 +405,8 @@ bool WriteSddl(const BYTE* descriptor, std::size_t size, SECURITY_INFORMATION pa
     if ((parts & SACL_SECURITY_INFORMATION) && !AppendAcl(bytes, control, true, written)) return false;
     text = std::move(written);
     return true;
+}
+
+bool AppendSddlSid(const BYTE* sid, std::size_t size, std::string& text, std::size_t& used) {
+    return AppendSid(Bytes(sid, size), text, used);
 }
