@@ -9,6 +9,7 @@
 
 #include "common/enabled_privilege.h"
 #include "namespace/holder_search.h"
+#include "support/handle_count.h"
 #include "support/query_gate.h"
 #include "support/sheet_pages.h"
 #include "support/test_namespace.h"
@@ -97,6 +98,8 @@ TEST(EnabledPrivilegeTest, EnablesOnlyAHeldPrivilegeAndGivesBackItsState) {
 class SlowQueryTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // What the platform makes on a thread's first wait for messages, and keeps, comes before any count.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
         path_ = scratch_.AddEvent("Slow", true, false);
         ASSERT_FALSE(path_.empty());
         answering_ = Open(SYNCHRONIZE);
@@ -115,10 +118,30 @@ protected:
     UniqueNtHandle answering_, gated_;
 };
 
+// What a search leaves behind while a query it gave up still waits: its
+// blocks, its handles beyond the query's one duplicate, its threads.
+struct LeftBehind {
+    long blocks, handles, threads;
+};
+LeftBehind Beyond(const InformationBlockCount& blocks, long handlesBefore) {
+    return {blocks.Live(), CountProcessHandles() - handlesBefore - 1, LiveSearchThreads() - 1};
+}
+
+// The search ends without the query; the query keeps nothing of the search
+// but its thread and its duplicate, which go when it comes back.
 TEST_F(SlowQueryTest, QueryThatNeverAnswersIsGivenUpAndCounted) {
     QueryGate gate({20, 200});
     gate.HoldAccess(kGatedAccess);
+    InformationBlockCount blocks;
+    const long handlesBefore = CountProcessHandles();
     const HolderSearch search = FindObjectHolders(path_.c_str());
+    const LeftBehind left = Beyond(blocks, handlesBefore);
+    gate.Open();
+    EXPECT_TRUE(PumpUntil([] { return LiveSearchThreads() == 0; }));
+    EXPECT_EQ(left.blocks, 0);
+    EXPECT_EQ(left.handles, 0);
+    EXPECT_EQ(left.threads, 0);
+    EXPECT_EQ(CountProcessHandles(), handlesBefore);
     EXPECT_EQ(gate.Waiting(), 1);
     ASSERT_EQ(search.result, HolderSearchResult::Done);
     EXPECT_EQ(search.ownHandles, 2);
@@ -147,6 +170,51 @@ TEST_F(SlowQueryTest, SlowAnswerCountsAndThePrivilegeIsTheSearchsAlone) {
     EXPECT_EQ(ProcessState(kDebugPrivilege), before);
     EXPECT_TRUE(search.notAnswering.empty());
     EXPECT_EQ(search.ownHandles, 3);
+}
+
+// A search run on a thread of the test's own.
+struct Searching {
+    HolderSearchRun* run;
+    HANDLE stop;
+};
+DWORD WINAPI ExecuteSearch(void* parameter) {
+    auto* searching = static_cast<Searching*>(parameter);
+    searching->run->Execute(searching->stop);
+    return 0;
+}
+
+// A search stopped while the name query of its own handle waits returns
+// without waiting for it, and the query keeps only its duplicate.
+TEST_F(SlowQueryTest, StopDoesNotWaitForTheOwnHandlesQuery) {
+    QueryGate gate(kNeverGivenUp);
+    ExactOpen asSearched = OpenAnyObjectExactly(path_.c_str(), MAXIMUM_ALLOWED);
+    ASSERT_TRUE(asSearched.opened);
+    gate.HoldAccess(GrantedAccess(asSearched.opened.handle.get()));
+    asSearched = ExactOpen();
+    UniqueWin32Handle stop(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    InformationBlockCount blocks;
+    const long handlesBefore = CountProcessHandles();
+    HolderSearchRun run(path_.c_str(), HandleListClass::Extended, nullptr, nullptr);
+    Searching searching{&run, stop.get()};
+    UniqueWin32Handle thread(CreateThread(nullptr, 0, ExecuteSearch, &searching, 0, nullptr));
+    ASSERT_TRUE(thread);
+    EXPECT_TRUE(PumpUntil([&gate] { return gate.Waiting() == 1; }));
+    SetEvent(stop.get());
+    const bool returnedFirst = WaitForSingleObject(thread.get(), 60000) == WAIT_OBJECT_0;
+    if (!returnedFirst) gate.Open();
+    WaitForSingleObject(thread.get(), INFINITE);
+    thread.reset();
+    const LeftBehind left = Beyond(blocks, handlesBefore);
+    gate.Open();
+    EXPECT_TRUE(PumpUntil([] { return LiveSearchThreads() == 0; }));
+    EXPECT_TRUE(returnedFirst) << "the search waited for the query";
+    EXPECT_EQ(left.blocks, 0);
+    EXPECT_EQ(left.handles, 0);
+    EXPECT_EQ(left.threads, 0);
+    EXPECT_EQ(CountProcessHandles(), handlesBefore);
+    bool finished = false;
+    run.Read([&finished](const HolderSearch&, const HolderProgress& progress) { finished = progress.finished; });
+    EXPECT_TRUE(finished);
 }
 
 }  // namespace

@@ -337,12 +337,22 @@ TEST_F(HandlesPageTest, RowsAndProgressShowWhileALargeSearchRuns) {
 }
 
 // A handle whose query never answers is given up and named with its process;
-// the search ends without it and lists the other.
+// the search ends without it and lists the other. The page keeps the search's
+// findings; of the rest, only the query's duplicate stays while it waits.
 TEST_F(HandlesPageTest, HandleThatNeverAnswersIsNamedAndTheSearchEnds) {
     QueryGate gate({50, 300});
     gate.HoldAccess(handle_holder::kSecondAccess);
+    InformationBlockCount blocks;
     HandlesView view;
-    RunPropertySheet(Held.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
+    long handlesBefore = 0, handlesKept = -1, blocksKept = -1;
+    RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+        handlesBefore = CountProcessHandles();
+        view = ReadSearchedHandles(sheet);
+        handlesKept = CountProcessHandles() - handlesBefore;
+        blocksKept = blocks.Live();
+    });
+    EXPECT_EQ(handlesKept, 1);
+    EXPECT_EQ(blocksKept, 0);
     EXPECT_EQ(gate.Waiting(), 1);  // still waiting: the page was read with the gate closed
     ASSERT_EQ(view.rows.size(), 1u);
     ExpectHelperRow(view.rows[0]);
@@ -386,26 +396,49 @@ TEST_F(HandlesPageTest, RefreshDuringASearchStartsAfresh) {
     EXPECT_EQ(second.summary, "2 handles in 1 process");
 }
 
-// Closing the sheet during a search stops it and waits for its worker: none
-// is left, and the query that comes back later finds no page to report to.
-TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNoWorker) {
-    const long straysBefore = BackgroundWork::StrayNotices();
-    long workersAfterClose = -1;
-    bool running = false;
-    {
-        QueryGate gate(kNeverGivenUp);
-        gate.HoldAccess(handle_holder::kSecondAccess);
-        RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-            HWND page = ShowPageTitled(sheet, kHandlesTitle);
-            EXPECT_TRUE(PumpUntil([&] { return gate.Waiting() == 1; }));
-            running = HandlesSearchRunning(page);
-        });
-        workersAfterClose = BackgroundWork::LiveWorkers();
-    }  // the gate opens, and waits for the given-up query's thread to end
-    EXPECT_TRUE(running);
-    EXPECT_EQ(workersAfterClose, 0);
-    EXPECT_EQ(LiveCandidateThreads(), 0);
-    EXPECT_EQ(BackgroundWork::StrayNotices(), straysBefore);
+// Closing the sheet during a search stops it without waiting for what the
+// search waits on, a candidate's query or the read of the handle list: no
+// worker is left and the read has not come back when the sheet is gone;
+// once what was left behind comes back, nothing of the search remains.
+TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
+    // The platform keeps what it opens on first use of the sheet.
+    RunPropertySheet(Held.c_str(), [](HWND sheet) { ShowSearchedHandles(sheet); });
+    for (const bool atListRead : {false, true}) {
+        SCOPED_TRACE(atListRead ? "held at the list read" : "held at a query");
+        const long straysBefore = BackgroundWork::StrayNotices();
+        const long handlesBefore = CountProcessHandles();
+        InformationBlockCount blocks;
+        long workersAfterClose = -1, readsEndedAtClose = -1;
+        bool running = false;
+        LARGE_INTEGER frequency{}, closing{}, closed{};
+        QueryPerformanceFrequency(&frequency);
+        {
+            QueryGate gate(kNeverGivenUp);
+            if (atListRead)
+                gate.HoldListReads();
+            else
+                gate.HoldAccess(handle_holder::kSecondAccess);
+            RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+                HWND page = ShowPageTitled(sheet, kHandlesTitle);
+                EXPECT_TRUE(PumpUntil([&] { return (atListRead ? gate.ListReadsWaiting() : gate.Waiting()) == 1; }));
+                running = HandlesSearchRunning(page);
+                QueryPerformanceCounter(&closing);  // the sheet closes once this returns
+            });
+            QueryPerformanceCounter(&closed);
+            workersAfterClose = BackgroundWork::LiveWorkers();
+            readsEndedAtClose = gate.ListReadsEnded();
+        }  // the gate opens, and waits for every thread the search left behind to end
+        std::printf("closing the sheet %s took %.1f ms\n", atListRead ? "during the list read" : "during a query",
+                    1000.0 * static_cast<double>(closed.QuadPart - closing.QuadPart) /
+                        static_cast<double>(frequency.QuadPart));
+        EXPECT_TRUE(running);
+        EXPECT_EQ(workersAfterClose, 0);
+        EXPECT_EQ(readsEndedAtClose, 0);
+        EXPECT_EQ(LiveSearchThreads(), 0);
+        EXPECT_EQ(blocks.Live(), 0);
+        EXPECT_EQ(CountProcessHandles(), handlesBefore);
+        EXPECT_EQ(BackgroundWork::StrayNotices(), straysBefore);
+    }
 }
 
 // Every open of a device or a key makes an object of its own, so their
@@ -448,11 +481,11 @@ TEST(HandlesPageAloneTest, ListWithoutMemoryIsSaidOnThePage) {
     InitCommonControls();
     ScratchDirectory scratch;
     const std::string path = scratch.AddEvent("Alone", true, false);
-    const InformationBlockAllocator allocator = InformationBlocks;
-    InformationBlocks = [](std::size_t) -> HLOCAL { return nullptr; };
+    const InformationBlockSource platform = InformationBlocks;
+    InformationBlocks.allocate = [](std::size_t) -> HLOCAL { return nullptr; };
     HandlesView view;
     RunPropertySheet(path.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
-    InformationBlocks = allocator;
+    InformationBlocks = platform;
     EXPECT_EQ(view.summary, "The system's handle list could not be read: there is not enough memory for it.");
     EXPECT_TRUE(view.rows.empty());
 }

@@ -12,6 +12,9 @@ UniqueWin32Handle Gate;
 ACCESS_MASK HeldAccess = 0;
 std::wstring HeldName;
 std::atomic<long> Reached{0};
+bool HoldingListReads = false;
+std::atomic<long> ListReached{0};
+std::atomic<long> ListEnded{0};
 
 bool IsHeld(HANDLE copy, const UNICODE_STRING& name, bool named) {
     if (HeldAccess != 0 && GrantedAccess(copy) == HeldAccess) return true;
@@ -28,6 +31,17 @@ bool GatedQuery(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING&
     return named;
 }
 
+NTSTATUS GatedSystemInformation(ULONG informationClass, void* buffer, ULONG size, ULONG* needed) {
+    if (!HoldingListReads ||
+        (informationClass != kSystemExtendedHandleInformation && informationClass != kSystemHandleInformation))
+        return CallSystemInformation(informationClass, buffer, size, needed);
+    ++ListReached;
+    WaitForSingleObject(Gate.get(), QueryGate::kListReadHoldMs);
+    const NTSTATUS status = CallSystemInformation(informationClass, buffer, size, needed);
+    ++ListEnded;
+    return status;
+}
+
 }  // namespace
 
 QueryGate::QueryGate(QueryTimeLimits limits) {
@@ -35,19 +49,26 @@ QueryGate::QueryGate(QueryTimeLimits limits) {
     HeldAccess = 0;
     HeldName.clear();
     Reached = 0;
+    HoldingListReads = false;
+    ListReached = ListEnded = 0;
     QueryLimits = limits;
     CandidateNames = GatedQuery;
+    SystemInformationQuery = GatedSystemInformation;
 }
 
 QueryGate::~QueryGate() {
     Open();
-    PumpUntil([] { return LiveCandidateThreads() == 0; });
+    PumpUntil([] { return LiveSearchThreads() == 0; });
     CandidateNames = QueryCandidateName;
+    SystemInformationQuery = CallSystemInformation;
     QueryLimits = kDefaultQueryTimeLimits;
     Gate.reset();
 }
 
 void QueryGate::HoldAccess(ACCESS_MASK access) { HeldAccess = access; }
 void QueryGate::HoldName(const std::wstring& name) { HeldName = name; }
+void QueryGate::HoldListReads() { HoldingListReads = true; }
 void QueryGate::Open() { SetEvent(Gate.get()); }
 long QueryGate::Waiting() const { return Reached; }
+long QueryGate::ListReadsWaiting() const { return ListReached; }
+long QueryGate::ListReadsEnded() const { return ListEnded; }
