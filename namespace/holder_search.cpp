@@ -254,14 +254,15 @@ HolderSearchRun::HolderSearchRun(const char* path, HandleListClass firstClass, C
     : changed_(changed), context_(context), firstClass_(firstClass), path_(path) {
     InitializeCriticalSection(&lock_);
     ++NamespaceCounters().holderSearches;
-    OpenedObject object = OpenAnyObject(path, 0);
-    if (!object) {
+    // Nothing added to the access: an object that withholds READ_CONTROL is searched all the same.
+    ExactOpen object = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
+    if (!object.opened) {
         found_.result = HolderSearchResult::ObjectNotOpened;
         return;
     }
-    found_.typeRow = object.typeIndex;
-    found_.handleCount = HandleCountBesides(object.handle.get(), object.typeIndex);
-    object_ = std::move(object.handle);
+    found_.typeRow = object.opened.typeIndex;
+    found_.handleCount = HandleCountBesides(object.opened.handle.get(), object.opened.typeIndex);
+    object_ = std::move(object.opened.handle);
     runnerEnded_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 

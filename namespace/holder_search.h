@@ -72,7 +72,8 @@ public:
     // threads: it must be quick and must not read the run.
     using ChangeCallback = void (*)(void* context);
 
-    // Opens the object at path, on the caller's thread; Execute searches.
+    // Opens the object at path, with whatever access the object grants, on
+    // the caller's thread; Execute searches.
     HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed, void* context);
     HolderSearchRun(const HolderSearchRun&) = delete;
     HolderSearchRun& operator=(const HolderSearchRun&) = delete;
