@@ -397,18 +397,33 @@ TEST_F(HandlesPageTest, RefreshDuringASearchStartsAfresh) {
 }
 
 // Closing the sheet during a search stops it without waiting for what the
-// search waits on, a candidate's query or the read of the handle list: no
-// worker is left and the read has not come back when the sheet is gone;
-// once what was left behind comes back, nothing of the search remains.
+// search waits on, a candidate's query, its own handle's name query or the
+// read of the handle list: no worker is left and the call has not come back
+// when the sheet is gone; once what was left behind comes back, nothing of
+// the search remains.
 TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
     // The platform keeps what it opens on first use of the sheet.
     RunPropertySheet(Held.c_str(), [](HWND sheet) { ShowSearchedHandles(sheet); });
-    for (const bool atListRead : {false, true}) {
-        SCOPED_TRACE(atListRead ? "held at the list read" : "held at a query");
+    // The search's own handle, opened as the search opens it, is told apart by its access.
+    const ACCESS_MASK ownAccess =
+        GrantedAccess(OpenAnyObjectExactly(Held.c_str(), MAXIMUM_ALLOWED).opened.handle.get());
+    ASSERT_NE(ownAccess, 0u);
+    struct Case {
+        const char* heldAt;
+        ACCESS_MASK heldAccess;  // 0: the list read is held
+    };
+    const Case cases[] = {
+        {"a candidate's query", handle_holder::kSecondAccess},
+        {"the own handle's name query", ownAccess},
+        {"the list read", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.heldAt);
+        const bool atListRead = c.heldAccess == 0;
         const long straysBefore = BackgroundWork::StrayNotices();
         const long handlesBefore = CountProcessHandles();
         InformationBlockCount blocks;
-        long workersAfterClose = -1, readsEndedAtClose = -1;
+        long workersAfterClose = -1, passedAtClose = -1;
         bool running = false;
         LARGE_INTEGER frequency{}, closing{}, closed{};
         QueryPerformanceFrequency(&frequency);
@@ -417,7 +432,7 @@ TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
             if (atListRead)
                 gate.HoldListReads();
             else
-                gate.HoldAccess(handle_holder::kSecondAccess);
+                gate.HoldAccess(c.heldAccess);
             RunPropertySheet(Held.c_str(), [&](HWND sheet) {
                 HWND page = ShowPageTitled(sheet, kHandlesTitle);
                 EXPECT_TRUE(PumpUntil([&] { return (atListRead ? gate.ListReadsWaiting() : gate.Waiting()) == 1; }));
@@ -426,14 +441,14 @@ TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
             });
             QueryPerformanceCounter(&closed);
             workersAfterClose = BackgroundWork::LiveWorkers();
-            readsEndedAtClose = gate.ListReadsEnded();
+            passedAtClose = gate.Passed();
         }  // the gate opens, and waits for every thread the search left behind to end
-        std::printf("closing the sheet %s took %.1f ms\n", atListRead ? "during the list read" : "during a query",
+        std::printf("closing the sheet held at %s took %.1f ms\n", c.heldAt,
                     1000.0 * static_cast<double>(closed.QuadPart - closing.QuadPart) /
                         static_cast<double>(frequency.QuadPart));
         EXPECT_TRUE(running);
         EXPECT_EQ(workersAfterClose, 0);
-        EXPECT_EQ(readsEndedAtClose, 0);
+        EXPECT_EQ(passedAtClose, 0);
         EXPECT_EQ(LiveSearchThreads(), 0);
         EXPECT_EQ(blocks.Live(), 0);
         EXPECT_EQ(CountProcessHandles(), handlesBefore);

@@ -14,7 +14,7 @@ std::wstring HeldName;
 std::atomic<long> Reached{0};
 bool HoldingListReads = false;
 std::atomic<long> ListReached{0};
-std::atomic<long> ListEnded{0};
+std::atomic<long> PassedGate{0};
 
 bool IsHeld(HANDLE copy, const UNICODE_STRING& name, bool named) {
     if (HeldAccess != 0 && GrantedAccess(copy) == HeldAccess) return true;
@@ -26,7 +26,8 @@ bool GatedQuery(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING&
     const bool named = QueryCandidateName(copy, skipPipes, buffer, name);
     if (IsHeld(copy, name, named)) {
         ++Reached;
-        WaitForSingleObject(Gate.get(), INFINITE);
+        WaitForSingleObject(Gate.get(), QueryGate::kHoldMs);
+        ++PassedGate;
     }
     return named;
 }
@@ -36,9 +37,9 @@ NTSTATUS GatedSystemInformation(ULONG informationClass, void* buffer, ULONG size
         (informationClass != kSystemExtendedHandleInformation && informationClass != kSystemHandleInformation))
         return CallSystemInformation(informationClass, buffer, size, needed);
     ++ListReached;
-    WaitForSingleObject(Gate.get(), QueryGate::kListReadHoldMs);
+    WaitForSingleObject(Gate.get(), QueryGate::kHoldMs);
     const NTSTATUS status = CallSystemInformation(informationClass, buffer, size, needed);
-    ++ListEnded;
+    ++PassedGate;
     return status;
 }
 
@@ -50,7 +51,7 @@ QueryGate::QueryGate(QueryTimeLimits limits) {
     HeldName.clear();
     Reached = 0;
     HoldingListReads = false;
-    ListReached = ListEnded = 0;
+    ListReached = PassedGate = 0;
     QueryLimits = limits;
     CandidateNames = GatedQuery;
     SystemInformationQuery = GatedSystemInformation;
@@ -71,4 +72,4 @@ void QueryGate::HoldListReads() { HoldingListReads = true; }
 void QueryGate::Open() { SetEvent(Gate.get()); }
 long QueryGate::Waiting() const { return Reached; }
 long QueryGate::ListReadsWaiting() const { return ListReached; }
-long QueryGate::ListReadsEnded() const { return ListEnded; }
+long QueryGate::Passed() const { return PassedGate; }

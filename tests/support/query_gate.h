@@ -23,14 +23,14 @@ public:
     // Which handles wait: those with this granted access, or this name.
     void HoldAccess(ACCESS_MASK access);
     void HoldName(const std::wstring& name);
-    // Each call of a handle list read waits too, for at most kListReadHoldMs.
+    // Each call of a handle list read waits too.
     void HoldListReads();
     void Open();
-    // Queries that have reached the gate while it was closed.
+    // Queries, and list read calls, that have reached the gate while it was closed.
     long Waiting() const;
-    // List read calls that have reached the gate, and those of them that have returned since.
     long ListReadsWaiting() const;
-    long ListReadsEnded() const;
+    // Calls held at the gate that have come back since: the gate opened, or kHoldMs passed.
+    long Passed() const;
 
-    static constexpr DWORD kListReadHoldMs = 60000;
+    static constexpr DWORD kHoldMs = 60000;
 };
