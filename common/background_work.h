@@ -4,6 +4,11 @@
 // in Stop. Neither waits for the other otherwise, so neither can hold the
 // other up. Each start has a generation number, carried in wParam, so that a
 // message of an earlier start is known for what it is and left alone.
+// Stop waits only as long as the worker takes to notice: a procedure looks at
+// StopRequested between its steps, waits on nothing without StopEvent, and
+// makes a platform call that may take long on a thread of the call's own
+// that it can walk away from (as the holder search does), so that closing a
+// window never waits for such a call.
 #pragma once
 
 #include <windows.h>
@@ -14,7 +19,7 @@
 
 class BackgroundWork {
 public:
-    // Runs on the worker; returns when its work is done or StopRequested() says so.
+    // Runs on the worker; returns when its work is done, or soon after StopRequested() says so.
     using Procedure = void (*)(BackgroundWork& work, void* context);
 
     BackgroundWork() = default;

@@ -4,7 +4,11 @@
 #include <cstring>
 #include <utility>
 
-InformationBlockAllocator InformationBlocks = [](std::size_t size) { return LocalAlloc(LMEM_FIXED, size); };
+InformationBlockSource InformationBlocks = {
+    [](std::size_t size) { return LocalAlloc(LMEM_FIXED, size); },
+    [](HLOCAL block) { LocalFree(block); },
+};
+SystemInformationProcedure SystemInformationQuery = CallSystemInformation;
 
 namespace {
 
@@ -48,12 +52,20 @@ bool LiesInside(const UNICODE_STRING& text, const InformationBuffer& buffer) {
            text.Length <= static_cast<std::size_t>(first + buffer.Size() - characters);
 }
 
+bool Signalled(HANDLE event) { return event != nullptr && WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
+
 }  // namespace
+
+void FreeInformationBlock(HLOCAL block) noexcept { InformationBlocks.release(block); }
+
+NTSTATUS CallSystemInformation(ULONG informationClass, void* buffer, ULONG size, ULONG* needed) {
+    return NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(informationClass), buffer, size, needed);
+}
 
 bool InformationBuffer::Allocate(std::size_t size) {
     // The old block goes first: the two are never held together.
     Free();
-    block_.reset(InformationBlocks(size));
+    block_.reset(InformationBlocks.allocate(size));
     size_ = block_ ? size : 0;
     return static_cast<bool>(block_);
 }
@@ -63,13 +75,18 @@ void InformationBuffer::Free() {
     size_ = 0;
 }
 
-NTSTATUS QuerySystemInformation(ULONG informationClass, InformationBuffer& buffer, std::size_t limit) {
+NTSTATUS QuerySystemInformation(ULONG informationClass, InformationBuffer& buffer, std::size_t limit,
+                                HANDLE stopEvent) {
     std::size_t size = std::min(kFirstBufferSize, limit);
     for (;;) {
+        if (Signalled(stopEvent)) {
+            buffer.Free();
+            return kStatusCancelled;
+        }
         if (!buffer.Allocate(size)) return kStatusNoMemory;
         ULONG needed = 0;
-        const NTSTATUS status = NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(informationClass),
-                                                         buffer.Data(), static_cast<ULONG>(size), &needed);
+        const NTSTATUS status =
+            SystemInformationQuery(informationClass, buffer.Data(), static_cast<ULONG>(size), &needed);
         if (status == kStatusSuccess) return status;
         if (status != kStatusInfoLengthMismatch || size >= limit) {
             buffer.Free();
@@ -80,9 +97,9 @@ NTSTATUS QuerySystemInformation(ULONG informationClass, InformationBuffer& buffe
     }
 }
 
-NTSTATUS SystemHandleList::Read(HandleListClass listClass) {
+NTSTATUS SystemHandleList::Read(HandleListClass listClass, HANDLE stopEvent) {
     InformationBuffer buffer;
-    const NTSTATUS status = QuerySystemInformation(InformationClassOf(listClass), buffer, kMaxBufferSize);
+    const NTSTATUS status = QuerySystemInformation(InformationClassOf(listClass), buffer, kMaxBufferSize, stopEvent);
     Assign(listClass, std::move(buffer));
     return status;
 }
@@ -128,10 +145,10 @@ bool SystemHandleList::Find(DWORD processId, HANDLE handle, SystemHandle& found)
     return false;
 }
 
-NTSTATUS ProcessNames::Read() {
+NTSTATUS ProcessNames::Read(HANDLE stopEvent) {
     entries_.clear();
     InformationBuffer buffer;
-    const NTSTATUS status = QuerySystemInformation(kSystemProcessInformation, buffer, kMaxProcessBufferSize);
+    const NTSTATUS status = QuerySystemInformation(kSystemProcessInformation, buffer, kMaxProcessBufferSize, stopEvent);
     if (status != kStatusSuccess) return status;
     for (std::size_t offset = 0; offset + sizeof(SystemProcessRecord) <= buffer.Size();) {
         const auto record = ReadRecord<SystemProcessRecord>(buffer, offset);

@@ -28,9 +28,20 @@ struct SystemHandle {
     USHORT typeIndex;         // the platform's number of the object type, not a row of ObjectTypeTable
 };
 
-// Where the blocks of InformationBuffer come from; tests put in one that fails.
-using InformationBlockAllocator = HLOCAL (*)(std::size_t size);
-extern InformationBlockAllocator InformationBlocks;
+// Where the blocks of InformationBuffer come from and go back to; tests count
+// them, or put in an allocation that fails.
+struct InformationBlockSource {
+    HLOCAL (*allocate)(std::size_t size);
+    void (*release)(HLOCAL block);
+};
+extern InformationBlockSource InformationBlocks;
+void FreeInformationBlock(HLOCAL block) noexcept;  // through InformationBlocks
+using UniqueInformationBlock = UniqueOwner<HLOCAL, FreeInformationBlock>;
+
+// The platform call QuerySystemInformation makes; tests put in a slow one.
+using SystemInformationProcedure = NTSTATUS (*)(ULONG informationClass, void* buffer, ULONG size, ULONG* needed);
+NTSTATUS CallSystemInformation(ULONG informationClass, void* buffer, ULONG size, ULONG* needed);
+extern SystemInformationProcedure SystemInformationQuery;
 
 // A block for what a system information class returns. Lists of handles
 // can run to tens of megabytes, so the block comes from an allocation that
@@ -54,7 +65,7 @@ public:
     std::size_t Size() const { return size_; }
 
 private:
-    UniqueLocalBlock block_;
+    UniqueInformationBlock block_;
     std::size_t size_ = 0;
 };
 
@@ -62,8 +73,9 @@ private:
 class SystemHandleList {
 public:
     // Reads the list. On failure the list is empty and the status says why;
-    // a list that would need more than kMaxBufferSize bytes is not read.
-    NTSTATUS Read(HandleListClass listClass);
+    // a list that would need more than kMaxBufferSize bytes is not read, nor
+    // one whose stopEvent (which may be null) is signalled between two calls.
+    NTSTATUS Read(HandleListClass listClass, HANDLE stopEvent = nullptr);
     // Takes a buffer in the layout of listClass; the count is bounded by what the buffer holds.
     void Assign(HandleListClass listClass, InformationBuffer buffer);
 
@@ -84,13 +96,16 @@ private:
 
 // Calls a system information class into buffer, growing it from 64 KiB up to
 // limit bytes while the platform asks for more room; kStatusNoMemory when a
-// block cannot be had. On failure the buffer holds nothing.
-NTSTATUS QuerySystemInformation(ULONG informationClass, InformationBuffer& buffer, std::size_t limit);
+// block cannot be had, kStatusCancelled once stopEvent (which may be null) is
+// signalled before a call. On failure the buffer holds nothing.
+NTSTATUS QuerySystemInformation(ULONG informationClass, InformationBuffer& buffer, std::size_t limit,
+                                HANDLE stopEvent = nullptr);
 
 // Image names of the running processes, by process id.
 class ProcessNames {
 public:
-    NTSTATUS Read();
+    // Reads the names, unless stopEvent (which may be null) is signalled first.
+    NTSTATUS Read(HANDLE stopEvent = nullptr);
     // "(no name)" for a process without an image name (the idle process),
     // "(ended)" for one not running when the names were read, "(unknown)"
     // for every process when they could not be read.

@@ -1,6 +1,7 @@
 #include "namespace/holder_search.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <utility>
 
@@ -13,8 +14,10 @@ namespace {
 
 // How often the watching thread looks at its runners and reports progress.
 constexpr DWORD kWatchEveryMs = 50;
+// How often an ending search looks again at a runner that is between two queries.
+constexpr DWORD kEndPollMs = 10;
 
-std::atomic<long> CandidateThreads{0};
+std::atomic<long> SearchThreads{0};
 
 // True when the characters of text lie inside buffer.
 bool LiesInside(const UNICODE_STRING& text, const NameBuffer& buffer) {
@@ -35,16 +38,125 @@ bool QueryObjectName(HANDLE handle, NameBuffer& buffer, UNICODE_STRING& name) {
     return name.Length != 0 && LiesInside(name, buffer);
 }
 
-// The name a candidate must have: the one the platform gives for the search's
-// own handle, with any link on the path resolved; the path where it gives none.
-std::wstring TargetNameOf(HANDLE object, const char* path) {
+// A slow platform call made on a thread of its own, so that the search can
+// walk away from it: the record is shared by the search and the thread and
+// goes with the last of them, and with it whatever the call filled in.
+class WatchedCall {
+public:
+    enum class Outcome { Returned, Stopped, TimedOut, NoThread };
+
+    WatchedCall(const WatchedCall&) = delete;
+    WatchedCall& operator=(const WatchedCall&) = delete;
+
+    // Makes the call on a new thread and waits until it returns, stopEvent
+    // (which may be null) is signalled or limitMs pass. Unless it returned,
+    // the call is left to finish alone, Left() signalled for its steps.
+    Outcome Run(HANDLE stopEvent, DWORD limitMs);
+    static void Release(WatchedCall* call) noexcept {
+        if (--call->references_ == 0) delete call;
+    }
+
+protected:
+    // A stepped call looks at Left() between its steps; a single call has no such event.
+    explicit WatchedCall(bool stepped) {
+        if (stepped) left_.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    }
+    virtual ~WatchedCall() = default;
+    virtual void Call() = 0;
+    // Signalled once the search has walked away; null for a single call, or when no event could be made.
+    HANDLE Left() const { return left_.get(); }
+
+private:
+    static DWORD WINAPI Thread(void* parameter);
+
+    std::atomic<long> references_{1};  // the search's, and the thread's while it runs
+    UniqueWin32Handle left_;
+};
+using WatchedCallOwner = UniqueOwner<WatchedCall*, WatchedCall::Release>;
+
+WatchedCall::Outcome WatchedCall::Run(HANDLE stopEvent, DWORD limitMs) {
+    ++references_;
+    ++SearchThreads;
+    DWORD id = 0;
+    UniqueWin32Handle thread(CreateThread(nullptr, 0, Thread, this, 0, &id));
+    if (!thread) {
+        --SearchThreads;
+        --references_;  // the thread's, never taken up; the caller still holds one
+        return Outcome::NoThread;
+    }
+    SetThreadPriority(thread.get(), GetThreadPriority(GetCurrentThread()));
+    HANDLE waits[] = {thread.get(), stopEvent};
+    const DWORD signalled = WaitForMultipleObjects(stopEvent != nullptr ? 2 : 1, waits, FALSE, limitMs);
+    if (signalled == WAIT_OBJECT_0) return Outcome::Returned;
+    if (left_) SetEvent(left_.get());
+    return signalled == WAIT_OBJECT_0 + 1 ? Outcome::Stopped : Outcome::TimedOut;
+}
+
+DWORD WINAPI WatchedCall::Thread(void* parameter) {
+    auto* call = static_cast<WatchedCall*>(parameter);
+    call->Call();
+    Release(call);
+    --SearchThreads;  // last: once no thread is counted, nothing of theirs is left
+    return 0;
+}
+
+// The handle list, in the first class that gives it, and the process names.
+class ListRead : public WatchedCall {
+public:
+    explicit ListRead(HandleListClass firstClass) : WatchedCall(true), firstClass_(firstClass) {}
+
+    SystemHandleList list;
+    ProcessNames names;
+    NTSTATUS status = kStatusSuccess;
+
+private:
+    void Call() override {
+        status = list.Read(firstClass_, Left());
+        if (status != kStatusSuccess && status != kStatusCancelled && firstClass_ == HandleListClass::Extended)
+            status = list.Read(HandleListClass::Legacy, Left());
+        if (status == kStatusSuccess) names.Read(Left());  // without names, the handles are still found
+    }
+
+    HandleListClass firstClass_;
+};
+
+// The name of a handle, through the query candidates go through, asked of a
+// duplicate that a query left behind keeps to itself.
+class NameQuery : public WatchedCall {
+public:
+    explicit NameQuery(HANDLE copy) : WatchedCall(false), copy_(copy) {}
+
+    bool named = false;
     NameBuffer buffer;
     UNICODE_STRING name{};
-    if (QueryObjectName(object, buffer, name)) return std::wstring(name.Buffer, name.Length / sizeof(WCHAR));
+
+private:
+    void Call() override { named = CandidateNames(copy_.get(), false, buffer, name); }
+
+    UniqueNtHandle copy_;
+};
+
+// The name a candidate must have: the one the platform gives for the search's
+// own handle, with any link on the path resolved; the path where it gives
+// none, or none within the not-answering limit. False when stopped meanwhile.
+bool TargetNameOf(HANDLE object, const char* path, HANDLE stopEvent, std::wstring& target) {
+    HANDLE copy = nullptr;
+    if (DuplicateHandle(GetCurrentProcess(), object, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+        auto* query = new NameQuery(copy);
+        WatchedCallOwner owner(query);
+        const WatchedCall::Outcome outcome = query->Run(stopEvent, QueryLimits.notAnsweringAfterMs);
+        if (outcome == WatchedCall::Outcome::Stopped) return false;
+        if (outcome == WatchedCall::Outcome::Returned && query->named) {
+            target.assign(query->name.Buffer, query->name.Length / sizeof(WCHAR));
+            return true;
+        }
+    }
     CountedUnicode widened;
-    if (widened.AssignAnsi(path) != kStatusSuccess) return {};
+    target.clear();
+    if (widened.AssignAnsi(path) != kStatusSuccess) return true;
     const UNICODE_STRING* text = widened.Get();
-    return std::wstring(text->Buffer, text->Length / sizeof(WCHAR));
+    target.assign(text->Buffer, text->Length / sizeof(WCHAR));
+    return true;
 }
 
 // Every open of a device or a key makes an object of its own: no other
@@ -106,46 +218,59 @@ bool QueryCandidateName(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE
     return QueryObjectName(copy, buffer, name);
 }
 
-long LiveCandidateThreads() { return CandidateThreads; }
+long LiveSearchThreads() { return SearchThreads; }
 
 // One thread looking at candidates. The leading runner takes one candidate
 // after another; a detached one ends with the candidate it is on; one given
-// up changes nothing when, if ever, its query comes back.
+// up changes nothing when, if ever, its query comes back. The record is
+// shared by the thread and the run: a thread given up touches nothing else,
+// and the run takes the processes' handles out of it once the search is over.
 struct HolderSearchRun::Runner {
     enum class State { Leading, Detached, GivenUp, Ended };
+    // Where the thread is with a candidate's query: only while it is Asking
+    // can the watching thread leave it, and only the thread ends Asking.
+    enum Query : long { NotAsking, Asking, Left };
 
-    HolderSearchRun* run;
+    explicit Runner(HolderSearchRun* owner) : run(owner) {}
+
+    HolderSearchRun* run;             // used by the thread only while its query is not left
+    std::atomic<long> references{2};  // the thread's and the run's
+    std::atomic<long> query{NotAsking};
+    // Under the run's lock.
     State state = State::Leading;
     bool busy = false;  // inside a candidate's duplicate and query
     DWORD busySince = 0;
     std::size_t current = 0;
     UniqueWin32Handle thread;  // the watching thread's; closed once it has no more use
+    ProcessCache processes;    // the thread's own while it takes candidates
 };
+
+void HolderSearchRun::ReleaseRunner(Runner* runner) noexcept {
+    if (--runner->references == 0) delete runner;
+}
 
 HolderSearchRun::HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed,
                                  void* context)
     : changed_(changed), context_(context), firstClass_(firstClass), path_(path) {
     InitializeCriticalSection(&lock_);
     ++NamespaceCounters().holderSearches;
-    OpenedObject object = OpenAnyObject(path, 0);
-    if (!object) {
+    // Nothing added to the access: an object that withholds READ_CONTROL is searched all the same.
+    ExactOpen object = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
+    if (!object.opened) {
         found_.result = HolderSearchResult::ObjectNotOpened;
         return;
     }
-    found_.typeRow = object.typeIndex;
-    found_.handleCount = HandleCountBesides(object.handle.get(), object.typeIndex);
-    object_ = std::move(object.handle);
+    found_.typeRow = object.opened.typeIndex;
+    found_.handleCount = HandleCountBesides(object.opened.handle.get(), object.opened.typeIndex);
+    object_ = std::move(object.opened.handle);
     runnerEnded_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 
 HolderSearchRun::~HolderSearchRun() { DeleteCriticalSection(&lock_); }
 
-void HolderSearchRun::Release() noexcept {
-    if (--references_ == 0) delete this;
-}
-
 void HolderSearchRun::Execute(HANDLE stopEvent) {
     if (object_) Search(stopEvent);
+    LetGo();
     Lock lock(*this);
     progress_.finished = true;
     Changed();
@@ -160,27 +285,17 @@ void HolderSearchRun::Search(HANDLE stopEvent) {
     OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY | TOKEN_ADJUST_PRIVILEGES, token.put());
     EnabledPrivilege debug(token.get(), "SeDebugPrivilege");
 
-    NTSTATUS status = list_.Read(firstClass_);
-    if (status != kStatusSuccess && firstClass_ == HandleListClass::Extended)
-        status = list_.Read(HandleListClass::Legacy);
-    if (status != kStatusSuccess) {
-        Lock lock(*this);
-        found_.result = HolderSearchResult::ListNotRead;
-        found_.status = status;
-        return;
-    }
+    if (!ReadList(stopEvent)) return;
     if (!list_.Find(GetCurrentProcessId(), object_.get(), own_)) {
         Lock lock(*this);
         found_.result = HolderSearchResult::OwnHandleNotListed;
         return;
     }
-    names_.Read();  // without names, the handles are still found
-
     if (own_.objectAddress != 0 && !MatchedByName(found_.typeRow)) {
         SearchByAddress();
         return;
     }
-    target_ = TargetNameOf(object_.get(), path_.c_str());
+    if (!TargetNameOf(object_.get(), path_.c_str(), stopEvent, target_)) return;
     // A device opened through its file name is held by File handles, among them pipes.
     skipPipes_ = found_.typeRow == kTypeDevice;
     ChooseCandidates();
@@ -197,6 +312,26 @@ void HolderSearchRun::Search(HANDLE stopEvent) {
     }
     if (!candidates_.empty()) Watch(stopEvent);
     EndRunners();
+}
+
+// Reads the handle list and the process names on a thread of their own;
+// false, leaving the read to end alone, when stopped meanwhile or when the
+// list could not be read.
+bool HolderSearchRun::ReadList(HANDLE stopEvent) {
+    auto* read = new ListRead(firstClass_);
+    WatchedCallOwner owner(read);
+    const WatchedCall::Outcome outcome = read->Run(stopEvent, INFINITE);
+    Lock lock(*this);
+    if (outcome == WatchedCall::Outcome::NoThread) found_.result = HolderSearchResult::NoThread;
+    if (outcome != WatchedCall::Outcome::Returned) return false;
+    if (read->status != kStatusSuccess) {
+        found_.result = HolderSearchResult::ListNotRead;
+        found_.status = read->status;
+        return false;
+    }
+    list_ = std::move(read->list);
+    names_ = std::move(read->names);
+    return true;
 }
 
 void HolderSearchRun::SearchByAddress() {
@@ -241,19 +376,20 @@ void HolderSearchRun::Watch(HANDLE stopEvent) {
             const DWORD now = GetTickCount();
             bool leading = false;
             bool going = false;
-            for (const auto& runner : runners_) {
-                const DWORD busyFor = runner->busy ? now - runner->busySince : 0;
-                if (runner->state == Runner::State::Leading && busyFor >= QueryLimits.detachAfterMs) {
-                    runner->state = Runner::State::Detached;
-                } else if (runner->state == Runner::State::Detached && busyFor >= QueryLimits.notAnsweringAfterMs) {
-                    GiveUp(*runner);
-                    const SystemHandle entry = list_.At(candidates_[runner->current]);
+            for (const RunnerOwner& owner : runners_) {
+                Runner& runner = *owner.get();
+                const DWORD busyFor = runner.busy ? now - runner.busySince : 0;
+                if (runner.state == Runner::State::Leading && busyFor >= QueryLimits.detachAfterMs) {
+                    runner.state = Runner::State::Detached;
+                } else if (runner.state == Runner::State::Detached && busyFor >= QueryLimits.notAnsweringAfterMs &&
+                           GiveUp(runner)) {
+                    const SystemHandle entry = list_.At(candidates_[runner.current]);
                     found_.notAnswering.push_back({entry.processId, names_.Of(entry.processId), entry.handleValue});
                     found_.examined = ++progress_.examined;
                     continue;
                 }
-                leading = leading || runner->state == Runner::State::Leading;
-                going = going || runner->state == Runner::State::Detached;
+                leading = leading || runner.state == Runner::State::Leading;
+                going = going || runner.state == Runner::State::Detached;
             }
             const bool candidatesLeft = next_ < candidates_.size();
             if (!leading && !going && !candidatesLeft) return;
@@ -268,15 +404,13 @@ void HolderSearchRun::Watch(HANDLE stopEvent) {
 }
 
 bool HolderSearchRun::StartRunner() {
-    auto runner = std::make_unique<Runner>();
-    runner->run = this;
+    RunnerOwner runner(new Runner(this));
     Runner* started = runner.get();
     {
         Lock lock(*this);
         runners_.push_back(std::move(runner));
     }
-    AddRef();  // the runner's
-    ++CandidateThreads;
+    ++SearchThreads;
     DWORD id = 0;
     started->thread.reset(CreateThread(nullptr, 0, RunCandidates, started, 0, &id));
     if (started->thread) {
@@ -284,71 +418,97 @@ bool HolderSearchRun::StartRunner() {
         SetThreadPriority(started->thread.get(), GetThreadPriority(GetCurrentThread()));
         return true;
     }
-    --CandidateThreads;
+    --SearchThreads;
+    --started->references;  // the thread's, never taken up; the run still holds one
     Lock lock(*this);
     started->state = Runner::State::Ended;
     found_.result = HolderSearchResult::NoThread;
     stopping_ = true;
-    --references_;  // the runner's, never taken up; this thread still holds one
     return false;
 }
 
-// Under the lock: the runner's query is left to itself; nothing it finds counts.
-void HolderSearchRun::GiveUp(Runner& runner) {
+// Under the lock: leaves the runner's query to itself; nothing it finds
+// counts. False when the runner is not inside a query: it then soon takes
+// the lock again, or ends.
+bool HolderSearchRun::GiveUp(Runner& runner) {
+    long asking = Runner::Asking;
+    if (!runner.query.compare_exchange_strong(asking, Runner::Left)) return false;
     runner.state = Runner::State::GivenUp;
     runner.thread.reset();
+    return true;
 }
 
-// Lets the runners end: those that ended, or lead and answer within the
-// detach limit, are waited for; the rest are given up.
+// Lets the runners end: those inside a query are given up, the others waited
+// for, as they end at their next step without waiting for anything.
 void HolderSearchRun::EndRunners() {
     {
         Lock lock(*this);
         stopping_ = true;
     }
-    for (const auto& runner : runners_) {
-        HANDLE thread = nullptr;
-        DWORD limit = 0;
-        {
-            Lock lock(*this);
-            if (runner->state == Runner::State::Detached) GiveUp(*runner);
-            if (runner->state == Runner::State::Leading) limit = QueryLimits.detachAfterMs;
-            if (runner->state == Runner::State::Ended) limit = INFINITE;  // its last steps do not wait
-            if (runner->state != Runner::State::GivenUp) thread = runner->thread.get();
+    for (const RunnerOwner& owner : runners_) {
+        Runner& runner = *owner.get();
+        for (;;) {
+            HANDLE thread = nullptr;
+            {
+                Lock lock(*this);
+                if (runner.state != Runner::State::GivenUp && !GiveUp(runner)) thread = runner.thread.get();
+            }
+            if (thread == nullptr || WaitForSingleObject(thread, kEndPollMs) == WAIT_OBJECT_0) break;
         }
-        if (thread == nullptr || WaitForSingleObject(thread, limit) == WAIT_OBJECT_0) continue;
-        Lock lock(*this);
-        if (runner->state == Runner::State::Leading) GiveUp(*runner);
     }
+}
+
+// Once the search is over, what only it needed goes; a runner given up keeps
+// its small record, without the processes' handles, until its query comes
+// back, and its thread the candidate's duplicate.
+void HolderSearchRun::LetGo() {
+    for (const RunnerOwner& runner : runners_) runner.get()->processes = ProcessCache();
+    runners_.clear();
+    list_ = SystemHandleList();
+    names_ = ProcessNames();
+    candidates_ = std::vector<std::size_t>();
+    target_ = std::wstring();
+    object_.reset();
+    runnerEnded_.reset();
 }
 
 DWORD WINAPI HolderSearchRun::RunCandidates(void* parameter) {
     auto* runner = static_cast<Runner*>(parameter);
-    HolderSearchRun& run = *runner->run;
+    HolderSearchRun* run = runner->run;
+    if (run->LookAtCandidates(*runner)) SetEvent(run->runnerEnded_.get());
+    ReleaseRunner(runner);
+    --SearchThreads;  // last: once no thread is counted, nothing of theirs is left
+    return 0;
+}
+
+// On a runner's thread: takes candidates until none is left, the search
+// stops or the runner is detached. False when its query was given up: the
+// run may be gone then, and nothing of it is touched.
+bool HolderSearchRun::LookAtCandidates(Runner& runner) {
     UNICODE_STRING target{};
-    target.Buffer = const_cast<PWSTR>(run.target_.c_str());
-    target.Length = target.MaximumLength = static_cast<USHORT>(run.target_.size() * sizeof(WCHAR));
-    ProcessCache processes;
+    target.Buffer = const_cast<PWSTR>(target_.c_str());
+    target.Length = target.MaximumLength = static_cast<USHORT>(target_.size() * sizeof(WCHAR));
     for (;;) {
         std::size_t index = 0;
+        SystemHandle entry{};
         {
-            Lock lock(run);
-            if (runner->state != Runner::State::Leading) break;
-            if (run.stopping_ || run.next_ >= run.candidates_.size()) {
-                runner->state = Runner::State::Ended;
-                break;
+            Lock lock(*this);
+            if (runner.state != Runner::State::Leading) return true;
+            if (stopping_ || next_ >= candidates_.size()) {
+                runner.state = Runner::State::Ended;
+                return true;
             }
-            index = run.TakeNext();
-            runner->current = index;
-            runner->busy = true;
-            runner->busySince = GetTickCount();
+            index = TakeNext();
+            entry = list_.At(candidates_[index]);
+            runner.current = index;
+            runner.busy = true;
+            runner.busySince = GetTickCount();
         }
 
-        const SystemHandle entry = run.list_.At(run.candidates_[index]);
-        const bool own = entry.processId == run.own_.processId;
+        const bool own = entry.processId == own_.processId;
         DWORD error = 0;
         Outcome outcome = Outcome::Other;
-        HANDLE process = own ? GetCurrentProcess() : processes.Open(entry.processId, error);
+        HANDLE process = own ? GetCurrentProcess() : runner.processes.Open(entry.processId, error);
         HANDLE copy = nullptr;
         if (process == nullptr) {
             outcome = Outcome::ProcessNotOpened;
@@ -358,26 +518,25 @@ DWORD WINAPI HolderSearchRun::RunCandidates(void* parameter) {
             // A handle closed since the list was read holds nothing.
             outcome = error == ERROR_INVALID_HANDLE ? Outcome::Closed : Outcome::DuplicateFailed;
         } else {
-            UniqueNtHandle owner(copy);
+            UniqueNtHandle owner(copy);  // the one thing of the search a query left behind keeps
             NameBuffer buffer;
             UNICODE_STRING name{};
-            if (CandidateNames(copy, run.skipPipes_, buffer, name) && RtlEqualUnicodeString(&name, &target, TRUE))
-                outcome = Outcome::Match;
+            const bool skipPipes = skipPipes_;
+            runner.query = Runner::Asking;
+            const bool named = CandidateNames(copy, skipPipes, buffer, name);
+            long asking = Runner::Asking;
+            if (!runner.query.compare_exchange_strong(asking, Runner::NotAsking)) return false;
+            if (named && RtlEqualUnicodeString(&name, &target, TRUE)) outcome = Outcome::Match;
         }
 
-        Lock lock(run);
-        if (runner->state == Runner::State::GivenUp) break;
-        runner->busy = false;
-        run.Record(index, outcome, error);
-        if (runner->state == Runner::State::Detached) {
-            runner->state = Runner::State::Ended;
-            break;
+        Lock lock(*this);
+        runner.busy = false;
+        Record(index, outcome, error);
+        if (runner.state == Runner::State::Detached) {
+            runner.state = Runner::State::Ended;
+            return true;
         }
     }
-    SetEvent(run.runnerEnded_.get());
-    --CandidateThreads;
-    run.Release();
-    return 0;
 }
 
 // Under the lock: the next candidate, counting each process as it is reached.

@@ -13,12 +13,16 @@
 // their own, and the thread that runs the search watches them: a query that
 // has taken too long is left to finish on its own while a new thread goes
 // on, and one that takes longer still is given up, its handle counted as not
-// answering. Nothing the search runs on waits for a query without a limit.
+// answering. The search's other slow calls, the reads of the handle list and
+// of the process names and the name query of its own handle, run on threads
+// of their own too, so that a stop is answered at once. Nothing the search
+// runs on waits for a query without a limit, and a thread it walked away
+// from holds only what is its own: a query's duplicated handle, a read's
+// buffer, freed when the call comes back.
 #pragma once
 
 #include <windows.h>
 
-#include <atomic>
 #include <memory>
 #include <string>
 #include <vector>
@@ -39,9 +43,10 @@ struct NameBuffer {
     alignas(8) BYTE bytes[4096];
 };
 
-// The query each candidate goes through: the name of a handle duplicated into
-// this process, pointing into buffer; false when it gives none. skipPipes
-// passes pipes over unasked. Tests put in one that does not answer.
+// The query each candidate, and the search's own handle, goes through: the
+// name of a handle duplicated into this process, pointing into buffer; false
+// when it gives none. skipPipes passes pipes over unasked. Tests put in one
+// that does not answer.
 using CandidateNameQuery = bool (*)(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING& name);
 bool QueryCandidateName(HANDLE copy, bool skipPipes, NameBuffer& buffer, UNICODE_STRING& name);
 extern CandidateNameQuery CandidateNames;
@@ -55,27 +60,30 @@ struct QueryTimeLimits {
 inline constexpr QueryTimeLimits kDefaultQueryTimeLimits = {100, 1000};
 extern QueryTimeLimits QueryLimits;
 
-// Threads looking at candidates, given-up ones included, for tests.
-long LiveCandidateThreads();
+// Threads the searches started that have not ended, those walked away from
+// included, for tests: once none is left, nothing of any search is.
+long LiveSearchThreads();
 
-// One search, shared by the thread that runs it, the threads that look at
-// its candidates and its reader; it goes when the last of them releases it.
+// One search, run by one thread (Execute) and read meanwhile by its owner;
+// the threads it starts share nothing of it once Execute has returned.
 class HolderSearchRun {
 public:
     // Called after each change, under the run's lock, from the search's
     // threads: it must be quick and must not read the run.
     using ChangeCallback = void (*)(void* context);
 
-    // Opens the object at path, on the caller's thread; Execute searches.
+    // Opens the object at path, with whatever access the object grants, on
+    // the caller's thread; Execute searches.
     HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed, void* context);
     HolderSearchRun(const HolderSearchRun&) = delete;
     HolderSearchRun& operator=(const HolderSearchRun&) = delete;
-
-    void AddRef() noexcept { ++references_; }
-    void Release() noexcept;
+    ~HolderSearchRun();
 
     // Searches on the calling thread until done, or until stopEvent (which
-    // may be null) is signalled. Nothing of the run changes after it returns.
+    // may be null) is signalled, which it answers without waiting for any
+    // platform call. Nothing of the run changes after it returns, and what
+    // only the search needed is gone: the list, the names, the object's
+    // handle and the processes' handles.
     void Execute(HANDLE stopEvent);
 
     // Calls reader(const HolderSearch& found, const HolderProgress& progress)
@@ -99,23 +107,26 @@ private:
         CRITICAL_SECTION& section_;
     };
     enum class Outcome { Match, Other, Closed, DuplicateFailed, ProcessNotOpened };
+    static void ReleaseRunner(Runner* runner) noexcept;
+    using RunnerOwner = UniqueOwner<Runner*, ReleaseRunner>;
 
-    ~HolderSearchRun();
     void Search(HANDLE stopEvent);
+    bool ReadList(HANDLE stopEvent);
     void SearchByAddress();
     void ChooseCandidates();
     void Watch(HANDLE stopEvent);
     bool StartRunner();
-    void GiveUp(Runner& runner);
+    bool GiveUp(Runner& runner);
     void EndRunners();
+    void LetGo();
     static DWORD WINAPI RunCandidates(void* parameter);
+    bool LookAtCandidates(Runner& runner);
     std::size_t TakeNext();
     void Record(std::size_t index, Outcome outcome, DWORD error);
     void NoteUninspected(DWORD processId, DWORD error);
     void Changed();
 
     mutable CRITICAL_SECTION lock_;
-    std::atomic<long> references_{1};
     ChangeCallback changed_;
     void* context_;
     HandleListClass firstClass_;
@@ -123,7 +134,7 @@ private:
     UniqueNtHandle object_;          // the search's own handle to the object
     UniqueWin32Handle runnerEnded_;  // set by each runner as it ends
 
-    // Set before the runners start, only read afterwards.
+    // Set before the runners start, only read afterwards; gone once the search is over.
     SystemHandleList list_;
     SystemHandle own_{};
     ProcessNames names_;
@@ -137,11 +148,10 @@ private:
     std::size_t next_ = 0;  // the next candidate to take
     bool stopping_ = false;
     bool closed_ = false;   // changes are over
-    std::vector<std::unique_ptr<Runner>> runners_;  // added to by the watching thread only
+    std::vector<RunnerOwner> runners_;  // added to by the watching thread only
 };
 
-inline void ReleaseHolderSearch(HolderSearchRun* run) noexcept { run->Release(); }
-using HolderSearchOwner = UniqueOwner<HolderSearchRun*, ReleaseHolderSearch>;
+using HolderSearchOwner = std::unique_ptr<HolderSearchRun>;
 
 // Runs a whole search on the calling thread: the holders by process id and
 // handle value. Extended tries class 64 and then 16; Legacy reads class 16 only.

@@ -18,6 +18,7 @@ inline constexpr NTSTATUS kStatusAccessDenied = static_cast<NTSTATUS>(0xC0000022
 inline constexpr NTSTATUS kStatusBufferTooSmall = static_cast<NTSTATUS>(0xC0000023);
 inline constexpr NTSTATUS kStatusNoMemory = static_cast<NTSTATUS>(0xC0000017);
 inline constexpr NTSTATUS kStatusNameTooLong = static_cast<NTSTATUS>(0xC0000106);
+inline constexpr NTSTATUS kStatusCancelled = static_cast<NTSTATUS>(0xC0000120);
 inline constexpr NTSTATUS kStatusInvalidParameter = static_cast<NTSTATUS>(0xC000000D);
 inline constexpr NTSTATUS kStatusInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004);
 inline constexpr NTSTATUS kStatusNotFound = static_cast<NTSTATUS>(0xC0000225);

@@ -164,7 +164,8 @@ void SearchOnWorker(BackgroundWork& work, void* run) {
     static_cast<HolderSearchRun*>(run)->Execute(work.StopEvent());
 }
 
-// Stops the page's search, waiting for its worker, and lets its run go.
+// Stops the page's search, waiting for its worker, which answers at once, and
+// lets its run go; a platform call the search left behind ends alone.
 void EndSearch() {
     HandlesPage.work.Stop();
     HandlesPage.run.reset();

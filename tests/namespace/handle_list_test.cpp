@@ -185,13 +185,13 @@ TEST(HandleListTest, QueryStopsAtItsLimitAndWithoutMemory) {
               kStatusSuccess);
     EXPECT_GT(buffer.Size(), 0u);
 
-    const InformationBlockAllocator allocator = InformationBlocks;
-    InformationBlocks = [](std::size_t) -> HLOCAL { return nullptr; };
+    const InformationBlockSource platform = InformationBlocks;
+    InformationBlocks.allocate = [](std::size_t) -> HLOCAL { return nullptr; };
     SystemHandleList list;
     EXPECT_EQ(list.Read(HandleListClass::Extended), kStatusNoMemory);
     EXPECT_EQ(QuerySystemInformation(kSystemExtendedHandleInformation, buffer, SystemHandleList::kMaxBufferSize),
               kStatusNoMemory);
-    InformationBlocks = allocator;
+    InformationBlocks = platform;
     EXPECT_EQ(list.Count(), 0u);
     EXPECT_EQ(buffer.Size(), 0u);
 }

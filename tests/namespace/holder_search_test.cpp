@@ -9,6 +9,7 @@
 
 #include "common/enabled_privilege.h"
 #include "namespace/holder_search.h"
+#include "support/handle_count.h"
 #include "support/query_gate.h"
 #include "support/sheet_pages.h"
 #include "support/test_namespace.h"
@@ -97,6 +98,8 @@ TEST(EnabledPrivilegeTest, EnablesOnlyAHeldPrivilegeAndGivesBackItsState) {
 class SlowQueryTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // What the platform makes on a thread's first wait for messages, and keeps, comes before any count.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 0, QS_ALLINPUT);
         path_ = scratch_.AddEvent("Slow", true, false);
         ASSERT_FALSE(path_.empty());
         answering_ = Open(SYNCHRONIZE);
@@ -115,10 +118,22 @@ protected:
     UniqueNtHandle answering_, gated_;
 };
 
+// The search ends without the query; the query keeps nothing of the search
+// but its thread and its duplicate, which go when it comes back.
 TEST_F(SlowQueryTest, QueryThatNeverAnswersIsGivenUpAndCounted) {
     QueryGate gate({20, 200});
     gate.HoldAccess(kGatedAccess);
+    InformationBlockCount blocks;
+    const long handlesBefore = CountProcessHandles();
     const HolderSearch search = FindObjectHolders(path_.c_str());
+    const long blocksKept = blocks.Live(), threadsKept = LiveSearchThreads();
+    const long handlesKept = CountProcessHandles() - handlesBefore;
+    gate.Open();
+    EXPECT_TRUE(PumpUntil([] { return LiveSearchThreads() == 0; }));
+    EXPECT_EQ(blocksKept, 0);
+    EXPECT_EQ(handlesKept, 1);
+    EXPECT_EQ(threadsKept, 1);
+    EXPECT_EQ(CountProcessHandles(), handlesBefore);
     EXPECT_EQ(gate.Waiting(), 1);
     ASSERT_EQ(search.result, HolderSearchResult::Done);
     EXPECT_EQ(search.ownHandles, 2);

@@ -337,12 +337,22 @@ TEST_F(HandlesPageTest, RowsAndProgressShowWhileALargeSearchRuns) {
 }
 
 // A handle whose query never answers is given up and named with its process;
-// the search ends without it and lists the other.
+// the search ends without it and lists the other. The page keeps the search's
+// findings; of the rest, only the query's duplicate stays while it waits.
 TEST_F(HandlesPageTest, HandleThatNeverAnswersIsNamedAndTheSearchEnds) {
     QueryGate gate({50, 300});
     gate.HoldAccess(handle_holder::kSecondAccess);
+    InformationBlockCount blocks;
     HandlesView view;
-    RunPropertySheet(Held.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
+    long handlesBefore = 0, handlesKept = -1, blocksKept = -1;
+    RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+        handlesBefore = CountProcessHandles();
+        view = ReadSearchedHandles(sheet);
+        handlesKept = CountProcessHandles() - handlesBefore;
+        blocksKept = blocks.Live();
+    });
+    EXPECT_EQ(handlesKept, 1);
+    EXPECT_EQ(blocksKept, 0);
     EXPECT_EQ(gate.Waiting(), 1);  // still waiting: the page was read with the gate closed
     ASSERT_EQ(view.rows.size(), 1u);
     ExpectHelperRow(view.rows[0]);
@@ -386,26 +396,90 @@ TEST_F(HandlesPageTest, RefreshDuringASearchStartsAfresh) {
     EXPECT_EQ(second.summary, "2 handles in 1 process");
 }
 
-// Closing the sheet during a search stops it and waits for its worker: none
-// is left, and the query that comes back later finds no page to report to.
-TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNoWorker) {
-    const long straysBefore = BackgroundWork::StrayNotices();
-    long workersAfterClose = -1;
-    bool running = false;
-    {
-        QueryGate gate(kNeverGivenUp);
-        gate.HoldAccess(handle_holder::kSecondAccess);
-        RunPropertySheet(Held.c_str(), [&](HWND sheet) {
-            HWND page = ShowPageTitled(sheet, kHandlesTitle);
-            EXPECT_TRUE(PumpUntil([&] { return gate.Waiting() == 1; }));
-            running = HandlesSearchRunning(page);
-        });
-        workersAfterClose = BackgroundWork::LiveWorkers();
-    }  // the gate opens, and waits for the given-up query's thread to end
-    EXPECT_TRUE(running);
-    EXPECT_EQ(workersAfterClose, 0);
-    EXPECT_EQ(LiveCandidateThreads(), 0);
-    EXPECT_EQ(BackgroundWork::StrayNotices(), straysBefore);
+// Closing the sheet during a search stops it without waiting for what the
+// search waits on, a candidate's query, its own handle's name query or the
+// read of the handle list: no worker is left and the call has not come back
+// when the sheet is gone; once what was left behind comes back, nothing of
+// the search remains.
+TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
+    // The platform keeps what it opens on first use of the sheet.
+    RunPropertySheet(Held.c_str(), [](HWND sheet) { ShowSearchedHandles(sheet); });
+    // The search's own handle, opened as the search opens it, is told apart by its access.
+    const ACCESS_MASK ownAccess =
+        GrantedAccess(OpenAnyObjectExactly(Held.c_str(), MAXIMUM_ALLOWED).opened.handle.get());
+    ASSERT_NE(ownAccess, 0u);
+    struct Case {
+        const char* heldAt;
+        ACCESS_MASK heldAccess;  // 0: the list read is held
+    };
+    const Case cases[] = {
+        {"a candidate's query", handle_holder::kSecondAccess},
+        {"the own handle's name query", ownAccess},
+        {"the list read", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.heldAt);
+        const bool atListRead = c.heldAccess == 0;
+        const long straysBefore = BackgroundWork::StrayNotices();
+        const long handlesBefore = CountProcessHandles();
+        InformationBlockCount blocks;
+        long workersAfterClose = -1, passedAtClose = -1;
+        bool running = false;
+        LARGE_INTEGER frequency{}, closing{}, closed{};
+        QueryPerformanceFrequency(&frequency);
+        {
+            QueryGate gate(kNeverGivenUp);
+            if (atListRead)
+                gate.HoldListReads();
+            else
+                gate.HoldAccess(c.heldAccess);
+            RunPropertySheet(Held.c_str(), [&](HWND sheet) {
+                HWND page = ShowPageTitled(sheet, kHandlesTitle);
+                EXPECT_TRUE(PumpUntil([&] { return (atListRead ? gate.ListReadsWaiting() : gate.Waiting()) == 1; }));
+                running = HandlesSearchRunning(page);
+                QueryPerformanceCounter(&closing);  // the sheet closes once this returns
+            });
+            QueryPerformanceCounter(&closed);
+            workersAfterClose = BackgroundWork::LiveWorkers();
+            passedAtClose = gate.Passed();
+        }  // the gate opens, and waits for every thread the search left behind to end
+        std::printf("closing the sheet held at %s took %.1f ms\n", c.heldAt,
+                    1000.0 * static_cast<double>(closed.QuadPart - closing.QuadPart) /
+                        static_cast<double>(frequency.QuadPart));
+        EXPECT_TRUE(running);
+        EXPECT_EQ(workersAfterClose, 0);
+        EXPECT_EQ(passedAtClose, 0);
+        EXPECT_EQ(LiveSearchThreads(), 0);
+        EXPECT_EQ(blocks.Live(), 0);
+        EXPECT_EQ(CountProcessHandles(), handlesBefore);
+        EXPECT_EQ(BackgroundWork::StrayNotices(), straysBefore);
+    }
+}
+
+// An object that grants this account nothing but SYNCHRONIZE is searched
+// all the same: the handle to it that the helper holds is listed.
+TEST_F(HandlesPageTest, ObjectThatWithholdsReadControlIsSearched) {
+    const std::string path =
+        Scratch->AddEventWithDescriptor("SyncOnly", DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)"));
+    ASSERT_FALSE(path.empty());
+    UniqueNtHandle mine = OpenTestEvent(path, SYNCHRONIZE);
+    HANDLE given = nullptr;
+    ASSERT_TRUE(mine && DuplicateHandle(GetCurrentProcess(), mine.get(), Holder->Process(), &given, 0, FALSE,
+                                        DUPLICATE_SAME_ACCESS));
+    HandlesView view;
+    RunOnePageSheet("HANDLES", HandlesPageProc, path.c_str(), [&](HWND sheet) {
+        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0));
+        EXPECT_TRUE(WaitForHandlesSearch(page));
+        view = ReadHandlesPage(page);
+    });
+    DuplicateHandle(Holder->Process(), given, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE);
+    char value[32];
+    std::snprintf(value, sizeof value, "0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(given)));
+    ASSERT_EQ(view.rows.size(), 1u) << view.summary;
+    EXPECT_EQ(view.rows[0], (std::array<std::string, 4>{kHolderName, std::to_string(Holder->Id()), value,
+                                                        "0x00100000 (Synchronize)"}));
+    EXPECT_EQ(view.summary, "1 handle in 1 process");
+    EXPECT_EQ(view.note, NoteFor(3, "2 of Tarnel's own"));  // the scratch directory's and mine
 }
 
 // Every open of a device or a key makes an object of its own, so their
@@ -448,11 +522,11 @@ TEST(HandlesPageAloneTest, ListWithoutMemoryIsSaidOnThePage) {
     InitCommonControls();
     ScratchDirectory scratch;
     const std::string path = scratch.AddEvent("Alone", true, false);
-    const InformationBlockAllocator allocator = InformationBlocks;
-    InformationBlocks = [](std::size_t) -> HLOCAL { return nullptr; };
+    const InformationBlockSource platform = InformationBlocks;
+    InformationBlocks.allocate = [](std::size_t) -> HLOCAL { return nullptr; };
     HandlesView view;
     RunPropertySheet(path.c_str(), [&](HWND sheet) { view = ReadSearchedHandles(sheet); });
-    InformationBlocks = allocator;
+    InformationBlocks = platform;
     EXPECT_EQ(view.summary, "The system's handle list could not be read: there is not enough memory for it.");
     EXPECT_TRUE(view.rows.empty());
 }

@@ -2,6 +2,26 @@
 
 #include <windows.h>
 
+#include <atomic>
+
+namespace {
+
+// The blocks are taken and given back on the search's threads.
+std::atomic<long> LiveBlocks{0};
+
+HLOCAL TakeCountedBlock(std::size_t size) {
+    HLOCAL block = LocalAlloc(LMEM_FIXED, size);
+    if (block != nullptr) ++LiveBlocks;
+    return block;
+}
+
+void GiveBackCountedBlock(HLOCAL block) {
+    LocalFree(block);
+    --LiveBlocks;
+}
+
+}  // namespace
+
 // Handle values are multiples of 4, given out lowest first, so probing the
 // first 16384 of them finds every handle a test process holds.
 long CountProcessHandles() {
@@ -14,3 +34,12 @@ long CountProcessHandles() {
     }
     return probed;
 }
+
+InformationBlockCount::InformationBlockCount() : platform_(InformationBlocks) {
+    LiveBlocks = 0;
+    InformationBlocks = {TakeCountedBlock, GiveBackCountedBlock};
+}
+
+InformationBlockCount::~InformationBlockCount() { InformationBlocks = platform_; }
+
+long InformationBlockCount::Live() const { return LiveBlocks; }

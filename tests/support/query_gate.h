@@ -1,6 +1,7 @@
-// Stands in for the handle search's candidate query: the candidates a test
-// picks, by granted access or by name, wait at a gate until the test opens
-// it. The platform's queries that never answer cannot be made under Wine.
+// Stands in for the handle search's name query and its read of the handle
+// list: the handles a test picks, by granted access or by name, and the
+// reads if it asks, wait at a gate until the test opens it. The platform's
+// queries that never answer, and lists slow to read, cannot be made under Wine.
 #pragma once
 
 #include <windows.h>
@@ -16,13 +17,20 @@ public:
     QueryGate(const QueryGate&) = delete;
     QueryGate& operator=(const QueryGate&) = delete;
     // Opens the gate, waits for every thread of the search to end and puts
-    // the platform's query and the default limits back.
+    // the platform's query, list read and the default limits back.
     ~QueryGate();
 
-    // Which candidates wait: those with this granted access, or this name.
+    // Which handles wait: those with this granted access, or this name.
     void HoldAccess(ACCESS_MASK access);
     void HoldName(const std::wstring& name);
+    // Each call of a handle list read waits too.
+    void HoldListReads();
     void Open();
-    // Queries that have reached the gate while it was closed.
+    // Queries, and list read calls, that have reached the gate while it was closed.
     long Waiting() const;
+    long ListReadsWaiting() const;
+    // Calls held at the gate that have come back since: the gate opened, or kHoldMs passed.
+    long Passed() const;
+
+    static constexpr DWORD kHoldMs = 60000;
 };
