@@ -20,10 +20,15 @@ HGLOBAL ClipboardBlock(const void* bytes, std::size_t size) {
 
 }  // namespace
 
-bool CopyTextToClipboard(HWND owner, const std::string& text) {
-    const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1), L'\0');
-    if (wideLength > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
+bool CopyTextToClipboard(HWND owner, const std::string& text, const std::wstring* unicode) {
+    std::wstring wide;
+    if (unicode != nullptr) {
+        wide = *unicode + L'\0';
+    } else {
+        const int wideLength = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+        wide.assign(static_cast<std::size_t>(wideLength > 0 ? wideLength : 1), L'\0');
+        if (wideLength > 0) MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), wideLength);
+    }
     if (!OpenClipboard(owner)) return false;
     EmptyClipboard();
     bool copied = false;

@@ -2,14 +2,15 @@
 
 #include <windows.h>
 
-#include <unordered_set>
+#include <unordered_map>
 
 namespace {
 PathBlockCounts Counts{};
-// Blocks whose text is a visible form rather than an address (see the header).
-std::unordered_set<const char*>& UnaddressableBlocks() {
-    static std::unordered_set<const char*> blocks;
-    return blocks;
+// Blocks whose text is a visible form rather than an address, with the exact
+// path each stands for (see the header).
+std::unordered_map<const char*, std::wstring>& ExactPaths() {
+    static std::unordered_map<const char*, std::wstring> paths;
+    return paths;
 }
 }  // namespace
 
@@ -25,16 +26,18 @@ char* AllocatePathBlock() {
 void FreePathBlock(char* block) {
     if (block == nullptr) return;
     ++Counts.freed;
-    UnaddressableBlocks().erase(block);
+    ExactPaths().erase(block);
     LocalFree(block);
 }
 
 PathBlockCounts GetPathBlockCounts() { return Counts; }
 
-void MarkPathUnaddressable(const char* block) {
-    if (block != nullptr) UnaddressableBlocks().insert(block);
+void AttachExactPath(const char* block, std::wstring exact) {
+    if (block != nullptr) ExactPaths()[block] = std::move(exact);
 }
 
-bool IsPathAddressable(const char* path) {
-    return path != nullptr && UnaddressableBlocks().count(path) == 0;
+const std::wstring* ExactPathOf(const char* path) {
+    if (path == nullptr) return nullptr;
+    const auto found = ExactPaths().find(path);
+    return found != ExactPaths().end() ? &found->second : nullptr;
 }

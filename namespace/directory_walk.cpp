@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/path_block.h"
+#include "namespace/name_lookup.h"
 #include "namespace/object_opener.h"
 #include "namespace/path_resolver.h"
 #include "namespace/visible_name.h"
@@ -37,7 +38,7 @@ bool MakeChildPath(char* block, std::size_t size, const char* parent, const char
     return true;
 }
 
-bool DirectoryReader::Open(const char* path) {
+bool DirectoryReader::Open(const ObjectName& path) {
     HANDLE handle = nullptr;
     if (OpenObjectByType(kTypeDirectory, path, 0, false, &handle) != kStatusSuccess) return false;
     Adopt(UniqueNtHandle(handle));
@@ -108,44 +109,44 @@ struct TreeWalk {
     long entriesRead;  // of the whole walk
 };
 
-void WalkTreeLevel(TreeWalk& walk, const char* path, void* parentNode);
+void WalkTreeLevel(TreeWalk& walk, const ObjectName& path, void* parentNode);
 
-// Hands one sub-directory to the walk's add and descends into it.
-void AddAndDescend(TreeWalk& walk, const char* parent, void* parentNode, const char* name) {
-    char* childPath = AllocatePathBlock();
-    if (childPath == nullptr) return;
-    // A path too long for its block is skipped alone; the walk goes on.
-    if (!MakeChildPath(childPath, kObjectPathBlockSize, parent, name)) {
-        FreePathBlock(childPath);
-        return;
-    }
+// Hands one sub-directory, its path in childPath, to the walk's add and descends into it.
+void AddAndDescend(TreeWalk& walk, void* parentNode, const char* name, char* childPath) {
     void* node = walk.add(walk.context, parentNode, name, childPath);
     if (node == nullptr) {
         FreePathBlock(childPath);
         return;
     }
-    WalkTreeLevel(walk, childPath, node);
+    WalkTreeLevel(walk, NameOfBlock(childPath), node);
 }
 
-void WalkTreeLevel(TreeWalk& walk, const char* path, void* parentNode) {
+void WalkTreeLevel(TreeWalk& walk, const ObjectName& path, void* parentNode) {
     DirectoryReader reader;
     if (!reader.Open(path)) return;
-    const bool root = std::strcmp(path, RootPath) == 0;
+    const bool root = path.exact == nullptr && std::strcmp(path.path, RootPath) == 0;
     bool listsLogonDevices = false;
     while (reader.Next()) {
         walk.progress.Report(++walk.entriesRead);
-        // A directory whose name ANSI cannot carry could not be listed by its path.
-        if (std::strcmp(reader.TypeName(), "Directory") != 0 || !reader.NameIsExact()) continue;
+        if (std::strcmp(reader.TypeName(), "Directory") != 0) continue;
         listsLogonDevices = listsLogonDevices || (root && std::strcmp(reader.Name(), kLogonDevicesName) == 0);
-        AddAndDescend(walk, path, parentNode, reader.Name());
+        char* childPath = AllocatePathBlock();
+        if (childPath == nullptr) continue;
+        FillChildPath(childPath, path, reader);
+        AddAndDescend(walk, parentNode, reader.Name(), childPath);
     }
     // Later systems keep \?? per logon, and the root does not list it: it goes last.
-    if (root && ShowsLogonDevicesUnderRoot(listsLogonDevices)) AddAndDescend(walk, path, parentNode, kLogonDevicesName);
+    if (root && ShowsLogonDevicesUnderRoot(listsLogonDevices)) {
+        char* childPath = AllocatePathBlock();
+        if (childPath == nullptr) return;
+        MakeChildPath(childPath, kObjectPathBlockSize, RootPath, kLogonDevicesName);
+        AddAndDescend(walk, parentNode, kLogonDevicesName, childPath);
+    }
 }
 
 }  // namespace
 
-void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
+void WalkDirectoryTree(const ObjectName& path, void* parentNode, AddDirectoryProc add, void* context,
                        const WalkProgress& progress) {
     TreeWalk walk{add, context, progress, 0};
     WalkTreeLevel(walk, path, parentNode);
@@ -219,17 +220,34 @@ bool OpensAsDirectory(const DirectoryReader& reader, const char* childPath, bool
     return true;
 }
 
-// The child's path, or as much of its visible form as the block holds.
-bool FillChildPath(char* block, const char* parent, const DirectoryReader& reader) {
-    if (reader.NameIsExact() && MakeChildPath(block, kObjectPathBlockSize, parent, reader.Name())) return true;
-    lstrcpynA(block, ChildPathOf(parent, reader.Name()).c_str(), static_cast<int>(kObjectPathBlockSize));
-    MarkPathUnaddressable(block);
+}  // namespace
+
+namespace {
+
+bool FillBlock(char* block, const ObjectName& parent, const char* shownName, bool nameIsExact,
+               std::wstring_view exactName) {
+    if (parent.exact == nullptr && nameIsExact && MakeChildPath(block, kObjectPathBlockSize, parent.path, shownName))
+        return true;
+    lstrcpynA(block, ChildPathOf(parent.path, shownName).c_str(), static_cast<int>(kObjectPathBlockSize));
+    AttachExactPath(block, JoinPath(parent.Wide(), exactName));
     return false;
 }
 
 }  // namespace
 
-std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* context,
+bool FillChildPath(char* block, const ObjectName& parent, const DirectoryReader& reader) {
+    const UNICODE_STRING& name = reader.WideName();
+    return FillBlock(block, parent, reader.Name(), reader.NameIsExact(),
+                     std::wstring_view(name.Buffer, name.Length / sizeof(WCHAR)));
+}
+
+bool FillChildPath(char* block, const ObjectName& parent, std::wstring_view name) {
+    std::string shown;
+    const bool exact = DescribeName(CountedView(name), shown);
+    return FillBlock(block, parent, shown.c_str(), exact, name);
+}
+
+std::vector<ListedRow> WalkObjectRows(const ObjectName& path, AddRowProc add, void* context,
                                       const WalkProgress& progress) {
     std::vector<ListedRow> accepted;
     DirectoryReader reader;

@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "namespace/native_services.h"
+#include "namespace/object_opener.h"
 
 // The child-path rule for paths held as strings: parent, "\" when the parent
 // is longer than one character, and name.
@@ -23,7 +25,7 @@ bool MakeChildPath(char* block, std::size_t size, const char* parent, const char
 class DirectoryReader {
 public:
     // Opens the directory as type "Directory" with no extra access; false when it cannot be opened.
-    bool Open(const char* path);
+    bool Open(const ObjectName& path);
     // Reads the directory of a handle opened with DIRECTORY_QUERY; the reader takes it.
     void Adopt(UniqueNtHandle directory);
     // Moves to the next entry; false at the end of the directory or at a failed query.
@@ -74,9 +76,10 @@ struct WalkProgress {
 using AddDirectoryProc = void* (*)(void* context, void* parentNode, const char* name, char* childPath);
 
 // Hands every "Directory" entry below path to add, depth first, in service
-// order. A directory whose path no block can carry is not handed over. Below
-// the root, a \?? that the root does not list but that opens comes last.
-void WalkDirectoryTree(const char* path, void* parentNode, AddDirectoryProc add, void* context,
+// order, whatever its name: a directory whose path no block can carry exactly
+// gets a block with its visible form and its exact path (path_block.h).
+// Below the root, a \?? that the root does not list but that opens comes last.
+void WalkDirectoryTree(const ObjectName& path, void* parentNode, AddDirectoryProc add, void* context,
                        const WalkProgress& progress = {});
 
 // Reads a symbolic link's whole target, however long, as ANSI; what ANSI
@@ -100,8 +103,16 @@ struct ListedRow {
 
 // Lists one directory through add: every entry becomes a row. An entry whose
 // name ANSI cannot carry, or whose path does not fit a block, gets a path
-// block holding its visible form, marked as one that opens nothing. Only rows
-// of type "Directory" or "SymbolicLink" are opened to learn whether they are
+// block holding its visible form and its exact path. Only rows of type
+// "Directory" or "SymbolicLink" are opened to learn whether they are
 // directories: an object of any other type never opens as one.
-std::vector<ListedRow> WalkObjectRows(const char* path, AddRowProc add, void* context,
+std::vector<ListedRow> WalkObjectRows(const ObjectName& path, AddRowProc add, void* context,
                                       const WalkProgress& progress = {});
+
+// Fills block with the path of the reader's entry in the directory parent:
+// the ANSI path where it carries the entry exactly and fits, as
+// MakeChildPath forms it (true); otherwise as much of its visible form as
+// the block holds, with the exact path attached (false).
+bool FillChildPath(char* block, const ObjectName& parent, const DirectoryReader& reader);
+// The same for an entry known by its exact name.
+bool FillChildPath(char* block, const ObjectName& parent, std::wstring_view name);

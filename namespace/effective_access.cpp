@@ -46,7 +46,7 @@ UniqueWin32Handle OwnImpersonationToken() {
 
 // A handle that may read the SACL, opened as the object's own type: only a
 // device may need its Win32 device name, which only the full opener tries.
-OpenedObject OpenForAudit(const char* path, int typeIndex) {
+OpenedObject OpenForAudit(const ObjectName& path, int typeIndex) {
     if (typeIndex == kTypeDevice) return OpenAnyObject(path, kAccessSystemSecurity);
     OpenedObject opened;
     HANDLE handle = nullptr;
@@ -69,7 +69,7 @@ ACCESS_MASK PrivilegeRights() {
 
 }  // namespace
 
-EffectiveAccess QueryEffectiveAccess(const char* path) { return AccessOf(OpenAnyObjectExactly(path, MAXIMUM_ALLOWED)); }
+EffectiveAccess QueryEffectiveAccess(const ObjectName& path) { return AccessOf(OpenAnyObjectExactly(path, MAXIMUM_ALLOWED)); }
 
 DescriptorCheck CheckDescriptorAccess(const BYTE* descriptor, const GENERIC_MAPPING& mapping) {
     DescriptorCheck check;
@@ -120,7 +120,7 @@ DescriptorCheck CheckDescriptorAccess(const BYTE* descriptor, const GENERIC_MAPP
     return check;
 }
 
-AccessPicture ReadAccessPicture(const char* path) {
+AccessPicture ReadAccessPicture(const ObjectName& path) {
     AccessPicture picture;
     const ExactOpen open = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
     picture.access = AccessOf(open);

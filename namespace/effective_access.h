@@ -20,7 +20,7 @@ struct EffectiveAccess {
 
 // Opens path with MAXIMUM_ALLOWED by the property sheet's opener, reads the
 // granted mask from the handle's basic information and closes the handle.
-EffectiveAccess QueryEffectiveAccess(const char* path);
+EffectiveAccess QueryEffectiveAccess(const ObjectName& path);
 
 // AccessCheck of this process's token, asking for MAXIMUM_ALLOWED.
 struct DescriptorCheck {
@@ -48,4 +48,4 @@ struct AccessPicture {
     ACCESS_MASK privilegeRights = 0;
 };
 
-AccessPicture ReadAccessPicture(const char* path);
+AccessPicture ReadAccessPicture(const ObjectName& path);

@@ -139,7 +139,7 @@ private:
 // The name a candidate must have: the one the platform gives for the search's
 // own handle, with any link on the path resolved; the path where it gives
 // none, or none within the not-answering limit. False when stopped meanwhile.
-bool TargetNameOf(HANDLE object, const char* path, HANDLE stopEvent, std::wstring& target) {
+bool TargetNameOf(HANDLE object, const ObjectName& path, HANDLE stopEvent, std::wstring& target) {
     HANDLE copy = nullptr;
     if (DuplicateHandle(GetCurrentProcess(), object, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
         auto* query = new NameQuery(copy);
@@ -151,11 +151,7 @@ bool TargetNameOf(HANDLE object, const char* path, HANDLE stopEvent, std::wstrin
             return true;
         }
     }
-    CountedUnicode widened;
-    target.clear();
-    if (widened.AssignAnsi(path) != kStatusSuccess) return true;
-    const UNICODE_STRING* text = widened.Get();
-    target.assign(text->Buffer, text->Length / sizeof(WCHAR));
+    target = path.Wide();
     return true;
 }
 
@@ -249,9 +245,10 @@ void HolderSearchRun::ReleaseRunner(Runner* runner) noexcept {
     if (--runner->references == 0) delete runner;
 }
 
-HolderSearchRun::HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed,
+HolderSearchRun::HolderSearchRun(const ObjectName& path, HandleListClass firstClass, ChangeCallback changed,
                                  void* context)
-    : changed_(changed), context_(context), firstClass_(firstClass), path_(path) {
+    : changed_(changed), context_(context), firstClass_(firstClass), path_(path.path != nullptr ? path.path : ""),
+      exact_(path.exact != nullptr ? *path.exact : std::wstring()), hasExact_(path.exact != nullptr) {
     InitializeCriticalSection(&lock_);
     ++NamespaceCounters().holderSearches;
     // Nothing added to the access: an object that withholds READ_CONTROL is searched all the same.
@@ -295,7 +292,7 @@ void HolderSearchRun::Search(HANDLE stopEvent) {
         SearchByAddress();
         return;
     }
-    if (!TargetNameOf(object_.get(), path_.c_str(), stopEvent, target_)) return;
+    if (!TargetNameOf(object_.get(), {path_.c_str(), hasExact_ ? &exact_ : nullptr}, stopEvent, target_)) return;
     // A device opened through its file name is held by File handles, among them pipes.
     skipPipes_ = found_.typeRow == kTypeDevice;
     ChooseCandidates();
@@ -582,7 +579,7 @@ void HolderSearchRun::Changed() {
     if (changed_ != nullptr && !closed_) changed_(context_);
 }
 
-HolderSearch FindObjectHolders(const char* path, HandleListClass firstClass) {
+HolderSearch FindObjectHolders(const ObjectName& path, HandleListClass firstClass) {
     HolderSearchOwner run(new HolderSearchRun(path, firstClass, nullptr, nullptr));
     run.get()->Execute(nullptr);
     HolderSearch search;

@@ -74,7 +74,7 @@ public:
 
     // Opens the object at path, with whatever access the object grants, on
     // the caller's thread; Execute searches.
-    HolderSearchRun(const char* path, HandleListClass firstClass, ChangeCallback changed, void* context);
+    HolderSearchRun(const ObjectName& path, HandleListClass firstClass, ChangeCallback changed, void* context);
     HolderSearchRun(const HolderSearchRun&) = delete;
     HolderSearchRun& operator=(const HolderSearchRun&) = delete;
     ~HolderSearchRun();
@@ -131,6 +131,8 @@ private:
     void* context_;
     HandleListClass firstClass_;
     std::string path_;
+    std::wstring exact_;  // where path_ is only a visible form
+    bool hasExact_;
     UniqueNtHandle object_;          // the search's own handle to the object
     UniqueWin32Handle runnerEnded_;  // set by each runner as it ends
 
@@ -155,4 +157,4 @@ using HolderSearchOwner = std::unique_ptr<HolderSearchRun>;
 
 // Runs a whole search on the calling thread: the holders by process id and
 // handle value. Extended tries class 64 and then 16; Legacy reads class 16 only.
-HolderSearch FindObjectHolders(const char* path, HandleListClass firstClass = HandleListClass::Extended);
+HolderSearch FindObjectHolders(const ObjectName& path, HandleListClass firstClass = HandleListClass::Extended);

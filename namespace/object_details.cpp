@@ -18,9 +18,9 @@ std::string FormatNumber(long long value) {
 
 // The state query of one type, through a handle that has the query right.
 template <typename Record, auto Query>
-bool QueryState(HANDLE handle, int typeIndex, const char* path, Record& record) {
+bool QueryState(HANDLE handle, int typeIndex, const ObjectName& path, Record& record) {
     if (Query(handle, 0, &record, sizeof record, nullptr) == kStatusSuccess) return true;
-    if (path == nullptr) return false;
+    if (path.path == nullptr) return false;
     HANDLE queryHandle = nullptr;
     if (OpenObjectByType(typeIndex, path, kQueryRight, true, &queryHandle) != kStatusSuccess) return false;
     UniqueNtHandle owner(queryHandle);
@@ -39,7 +39,7 @@ TypeInfoSection SymbolicLinkSection(HANDLE handle, const OBJECT_BASIC_INFORMATIO
     return section;
 }
 
-TypeInfoSection SemaphoreSection(HANDLE handle, const char* path) {
+TypeInfoSection SemaphoreSection(HANDLE handle, const ObjectName& path) {
     TypeInfoSection section = UnknownSection("Semaphore Info", "Count:", "Limit:");
     SemaphoreInformation state{};
     if (QueryState<SemaphoreInformation, NtQuerySemaphore>(handle, kTypeSemaphore, path, state)) {
@@ -49,7 +49,7 @@ TypeInfoSection SemaphoreSection(HANDLE handle, const char* path) {
     return section;
 }
 
-TypeInfoSection EventSection(HANDLE handle, const char* path) {
+TypeInfoSection EventSection(HANDLE handle, const ObjectName& path) {
     TypeInfoSection section = UnknownSection("Event Info", "Type:", "Signaled:");
     EventInformation state{};
     if (QueryState<EventInformation, NtQueryEvent>(handle, kTypeEvent, path, state)) {
@@ -59,7 +59,7 @@ TypeInfoSection EventSection(HANDLE handle, const char* path) {
     return section;
 }
 
-TypeInfoSection MutantSection(HANDLE handle, const char* path) {
+TypeInfoSection MutantSection(HANDLE handle, const ObjectName& path) {
     TypeInfoSection section = UnknownSection("Mutant Info", "Held:", "Abandoned:");
     MutantInformation state{};
     if (QueryState<MutantInformation, NtQueryMutant>(handle, kTypeMutant, path, state)) {
@@ -89,7 +89,7 @@ std::string FormatUtcCreationTime(const LARGE_INTEGER& utcTime) {
     return FormatCreationTime(time);
 }
 
-ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const char* path) {
+ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const ObjectName& path) {
     ObjectDetails details;
     OBJECT_BASIC_INFORMATION basic{};
     const bool haveBasic =

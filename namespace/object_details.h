@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "namespace/object_opener.h"
+
 struct TypeInfoSection {
     std::string caption;
     std::string firstLabel;
@@ -30,7 +32,7 @@ inline constexpr char kUnknownValue[] = "Unknown";
 // of mutants, events and semaphores need the type's query right: when the
 // handle lacks it, path is opened again as the same row with that right.
 // The handle is neither closed nor kept.
-ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const char* path);
+ObjectDetails QueryObjectDetails(HANDLE handle, int typeIndex, const ObjectName& path);
 
 // "%d:%02d:%02d, %d/%d/%d" of the local time: hour, minute, second, month, day, year.
 std::string FormatCreationTime(const SYSTEMTIME& localTime);

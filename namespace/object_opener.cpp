@@ -15,11 +15,41 @@ ACCESS_MASK RequestedAccess(int typeIndex, ACCESS_MASK desiredAccess, bool wantR
     return access;
 }
 
+// A name in the counted form the services take: the exact path as it stands,
+// or the ANSI path widened by the code page into storage the record owns.
+class ServiceName {
+public:
+    explicit ServiceName(const ObjectName& name) {
+        if (name.exact != nullptr) {
+            view_ = CountedView(*name.exact);
+            status_ = kStatusSuccess;
+            return;
+        }
+        status_ = widened_.AssignAnsi(name.path);
+        if (status_ == kStatusSuccess) view_ = *widened_.Get();
+    }
+    // Not 0 when the ANSI conversion failed: no service is called with an unset name.
+    NTSTATUS Status() const { return status_; }
+    UNICODE_STRING* Get() { return &view_; }
+
+private:
+    CountedUnicode widened_;
+    UNICODE_STRING view_{};
+    NTSTATUS status_ = kStatusInvalidParameter;
+};
+
 // Opens "\\.\" followed by the whole path, leading backslash included, with
-// exactly the access given.
-HANDLE OpenByDeviceName(const char* path, ACCESS_MASK access) {
+// exactly the access given. An exact path holding a NUL has no Win32 name: the
+// name cut at its NUL would open a namesake.
+HANDLE OpenByDeviceName(const ObjectName& name, ACCESS_MASK access) {
+    if (name.exact != nullptr) {
+        if (name.exact->find(L'\0') != std::wstring::npos) return INVALID_HANDLE_VALUE;
+        const std::wstring deviceName = L"\\\\.\\" + *name.exact;
+        ++NamespaceCounters().opens;
+        return CreateFileW(deviceName.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    }
     std::string deviceName = "\\\\.\\";
-    deviceName += path;
+    deviceName += name.path;
     ++NamespaceCounters().opens;
     return CreateFileA(deviceName.c_str(), access, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
 }
@@ -66,15 +96,13 @@ NTSTATUS QueryGrantedAccess(HANDLE handle, ACCESS_MASK& granted) {
     return status;
 }
 
-NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
+NTSTATUS OpenObjectByType(int typeIndex, const ObjectName& name, ACCESS_MASK desiredAccess,
                           bool wantReadControl, HANDLE* handle) {
     *handle = nullptr;
     if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
-
-    CountedUnicode name;
-    NTSTATUS status = name.AssignAnsi(path);
-    if (status != kStatusSuccess) return status;  // no service is called with an unset name
-    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+    ServiceName counted(name);
+    if (counted.Status() != kStatusSuccess) return counted.Status();
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(counted.Get());
     return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
 }
 
@@ -97,11 +125,11 @@ NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRIN
     return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
 }
 
-OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
+OpenedObject OpenAnyObject(const ObjectName& name, ACCESS_MASK desiredAccess) {
     OpenedObject opened;
     for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {
         HANDLE handle = nullptr;
-        const NTSTATUS status = OpenObjectByType(typeIndex, path, desiredAccess, true, &handle);
+        const NTSTATUS status = OpenObjectByType(typeIndex, name, desiredAccess, true, &handle);
         if (status == kStatusSuccess) {
             opened.handle.reset(handle);
             opened.typeIndex = typeIndex;
@@ -109,7 +137,7 @@ OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
         }
         if (IsRefusedLink(typeIndex, status)) return opened;
     }
-    HANDLE device = OpenByDeviceName(path, desiredAccess | kGenericRead);
+    HANDLE device = OpenByDeviceName(name, desiredAccess | kGenericRead);
     if (device != INVALID_HANDLE_VALUE) {
         opened.handle.reset(device);
         opened.typeIndex = kTypeDevice;
@@ -117,14 +145,14 @@ OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess) {
     return opened;
 }
 
-ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
+ExactOpen OpenAnyObjectExactly(const ObjectName& name, ACCESS_MASK access) {
     ExactOpen result;
-    CountedUnicode name;
-    result.status = name.AssignAnsi(path);
+    ServiceName counted(name);
+    result.status = counted.Status();
     if (result.status != kStatusSuccess) return result;
     NTSTATUS last = result.status;
     for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {
-        OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+        OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(counted.Get());
         HANDLE handle = nullptr;
         last = CallOpenService(typeIndex, attributes, access, &handle);
         if (last == kStatusSuccess) {
@@ -140,7 +168,7 @@ ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
             return result;
         }
     }
-    HANDLE device = OpenByDeviceName(path, access);
+    HANDLE device = OpenByDeviceName(name, access);
     if (device != INVALID_HANDLE_VALUE) {
         result.opened.handle.reset(device);
         result.opened.typeIndex = kTypeDevice;
@@ -152,17 +180,19 @@ ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access) {
     return result;
 }
 
-NTSTATUS OpenObjectExactlyAs(int typeIndex, const char* path, ACCESS_MASK access, HANDLE* handle) {
+NTSTATUS OpenObjectExactlyAs(int typeIndex, const ObjectName& name, ACCESS_MASK access, HANDLE* handle) {
     *handle = nullptr;
     if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
-    CountedUnicode name;
-    NTSTATUS status = name.AssignAnsi(path);
+    ServiceName counted(name);
+    NTSTATUS status = counted.Status();
     if (status != kStatusSuccess) return status;
-    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(name.Get());
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(counted.Get());
     status = CallOpenService(typeIndex, attributes, access, handle);
     if (status == kStatusSuccess || typeIndex != kTypeDevice) return status;
-    HANDLE device = OpenByDeviceName(path, access);
+    HANDLE device = OpenByDeviceName(name, access);
     if (device == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_ACCESS_DENIED ? kStatusAccessDenied : status;
     *handle = device;
     return kStatusSuccess;
 }
+
+std::wstring ObjectName::Wide() const { return exact != nullptr ? *exact : WidenPath(path != nullptr ? path : ""); }

@@ -3,8 +3,10 @@
 
 #include <windows.h>
 
+#include <string>
 #include <string_view>
 
+#include "common/path_block.h"
 #include "namespace/native_services.h"
 
 // Rows of ObjectTypeTable; the row number is the type index.
@@ -48,6 +50,23 @@ inline constexpr ACCESS_MASK kWriteOwner = 0x80000;
 inline constexpr ACCESS_MASK kAccessSystemSecurity = 0x1000000;
 inline constexpr ACCESS_MASK kGenericRead = 0x80000000;
 
+// The path an open goes by: the ANSI path as the program shows it and, where
+// no ANSI path carries the object's name, its exact UTF-16 path, which every
+// open then takes instead: the object named, and no namesake.
+struct ObjectName {
+    const char* path = nullptr;
+    const std::wstring* exact = nullptr;
+
+    ObjectName() = default;
+    ObjectName(const char* ansiPath) : path(ansiPath) {}  // an ANSI path names its object as it stands
+    ObjectName(const char* shown, const std::wstring* exactPath) : path(shown), exact(exactPath) {}
+    // The exact path, or the ANSI path widened as the opener widens it.
+    std::wstring Wide() const;
+};
+
+// The name a path block stands for: its text, and the exact path it carries.
+inline ObjectName NameOfBlock(const char* block) { return {block, ExactPathOf(block)}; }
+
 // Type name of a row, or null for an index outside the table.
 const char* ObjectTypeName(int typeIndex);
 // The row of a type name as a directory lists it, or kTypeNotOpened for a
@@ -61,7 +80,7 @@ NTSTATUS QueryGrantedAccess(HANDLE handle, ACCESS_MASK& granted);
 // Opens path as the type of one row. Rows 0 and 1 add their query right, rows
 // 0 to 7 always add READ_CONTROL, row 8 only when wantReadControl is set.
 // Returns the service's status unchanged; on 0 *handle is the caller's.
-NTSTATUS OpenObjectByType(int typeIndex, const char* path, ACCESS_MASK desiredAccess,
+NTSTATUS OpenObjectByType(int typeIndex, const ObjectName& name, ACCESS_MASK desiredAccess,
                           bool wantReadControl, HANDLE* handle);
 
 // The same open by an exact UTF-16 path, which may hold what no ANSI path carries.
@@ -83,7 +102,7 @@ struct OpenedObject {
 // success decides the type. A link that refuses the access ends the tries:
 // the later rows' services would open the link's target instead. typeIndex
 // kTypeNotOpened means nothing is open.
-OpenedObject OpenAnyObject(const char* path, ACCESS_MASK desiredAccess);
+OpenedObject OpenAnyObject(const ObjectName& name, ACCESS_MASK desiredAccess);
 
 // An open with exactly the access asked for: the object and its row, or the
 // status of the attempt and the row whose service found the object but
@@ -97,8 +116,8 @@ struct ExactOpen {
 // The same walk as OpenAnyObject with nothing added to access: with
 // MAXIMUM_ALLOWED, an added right the object withholds would fail the open.
 // A link that refuses the access ends it too, with refusingRow the link's.
-ExactOpen OpenAnyObjectExactly(const char* path, ACCESS_MASK access);
+ExactOpen OpenAnyObjectExactly(const ObjectName& name, ACCESS_MASK access);
 
 // Opens path as the type of one row with exactly the access asked for; a
 // Device also through its Win32 device name. On 0 *handle is the caller's.
-NTSTATUS OpenObjectExactlyAs(int typeIndex, const char* path, ACCESS_MASK access, HANDLE* handle);
+NTSTATUS OpenObjectExactlyAs(int typeIndex, const ObjectName& name, ACCESS_MASK access, HANDLE* handle);

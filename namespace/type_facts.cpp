@@ -52,67 +52,29 @@ std::string CountWithPeak(ULONG count, ULONG peak) {
     return peak != 0 ? text + " (peak " + FormatCount(peak) + ")" : text;
 }
 
-// The object's entry in its directory, with the reader standing on it.
+// The object's entry in its directory.
 struct Listing {
-    DirectoryReader reader;
     bool listed = false;
-    bool nameIsExact = true;  // false: the listed name is a visible form
-    std::string name;
+    std::string name;  // as the list shows it
     std::string typeName;
 };
 
-// True when name could be a visible form: each backslash in it starts one of
-// the escapes that names ANSI cannot carry are shown with.
-bool CouldBeVisibleName(std::string_view name) {
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        if (name[i] != '\\') continue;
-        if (i + 1 == name.size() || std::strchr("0tnrxu\\", name[i + 1]) == nullptr) return false;
-        if (name[i + 1] == '\\') ++i;
-    }
-    return true;
-}
-
-bool ReadEntry(const std::string& directory, const std::string& name, Listing& listing) {
-    if (!listing.reader.Open(directory.c_str())) return false;
-    while (listing.reader.Next()) {
-        if (name != listing.reader.Name()) continue;
+// Reads the directory of an exact path up to the entry its last name spells
+// exactly: for objects no open service here knows.
+bool FindListing(const std::wstring& path, Listing& listing) {
+    const std::size_t split = path.rfind(L'\\');
+    if (split == std::wstring::npos || split + 1 == path.size()) return false;
+    const std::wstring directory = split == 0 ? std::wstring(L"\\") : path.substr(0, split);
+    const std::wstring_view name = std::wstring_view(path).substr(split + 1);
+    DirectoryReader reader;
+    if (!reader.Open(ObjectName("", &directory))) return false;
+    while (reader.Next()) {
+        const UNICODE_STRING& entry = reader.WideName();
+        if (std::wstring_view(entry.Buffer, entry.Length / sizeof(WCHAR)) != name) continue;
         listing.listed = true;
-        listing.nameIsExact = listing.reader.NameIsExact();
-        listing.name = name;
-        listing.typeName = listing.reader.TypeName();
+        listing.name = reader.Name();
+        listing.typeName = reader.TypeName();
         return true;
-    }
-    return false;
-}
-
-// The split at the last backslash comes first; a visible name holds
-// backslashes of its own, so earlier splits follow while the rest could be one.
-bool FindListing(const std::string& path, Listing& listing) {
-    for (std::size_t split = path.rfind('\\'); split != std::string::npos;
-         split = split == 0 ? std::string::npos : path.rfind('\\', split - 1)) {
-        const std::string name = path.substr(split + 1);
-        if (name.empty() || !CouldBeVisibleName(name)) return false;
-        if (ReadEntry(split == 0 ? std::string(RootPath) : path.substr(0, split), name, listing)) return true;
-    }
-    return false;
-}
-
-// True when path could be the visible form of a name ANSI cannot carry: a
-// backslash inside it starts one of the escapes visible forms are made of.
-bool MayHoldEscapes(std::string_view path) {
-    auto hexDigits = [path](std::size_t from, std::size_t count) {
-        if (from + count > path.size()) return false;
-        for (std::size_t i = from; i < from + count; ++i) {
-            if (std::strchr("0123456789ABCDEFabcdef", path[i]) == nullptr || path[i] == '\0') return false;
-        }
-        return true;
-    };
-    for (std::size_t i = 1; i < path.size(); ++i) {
-        if (path[i] != '\\') continue;
-        const char next = i + 1 < path.size() ? path[i + 1] : '\0';
-        if (std::strchr("0tnr\\", next) != nullptr || (next == 'x' && hexDigits(i + 2, 2)) ||
-            (next == 'u' && hexDigits(i + 2, 4)))
-            return true;
     }
     return false;
 }
@@ -123,37 +85,20 @@ struct OpenResult {
     bool hasService = true;  // false: objects of the type have no open service here
 };
 
-// Whether an open goes by the entry's own name in its directory: only where no
-// path carries the name, as the list opens such entries.
-bool ByEntry(const Listing& listing) { return listing.listed && !listing.nameIsExact; }
-
-NTSTATUS OpenWithService(NtOpenObjectProc service, const Listing& listing, const char* path, ACCESS_MASK access,
-                         HANDLE* handle) {
+// Opens by a service of a type outside the nine rows, by the exact path where there is one.
+NTSTATUS OpenWithService(NtOpenObjectProc service, const ObjectName& path, ACCESS_MASK access, HANDLE* handle) {
     *handle = nullptr;
-    UNICODE_STRING entryName{};
-    CountedUnicode pathName;
-    OBJECT_ATTRIBUTES attributes{};
-    if (ByEntry(listing)) {
-        attributes = listing.reader.EntryAttributes(entryName);
-    } else {
-        const NTSTATUS status = pathName.AssignAnsi(path);
-        if (status != kStatusSuccess) return status;
-        attributes = MakeObjectAttributes(pathName.Get());
-    }
+    std::wstring wide = path.Wide();
+    UNICODE_STRING name = CountedView(wide);
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
     ++NamespaceCounters().opens;
     return service(handle, access, &attributes);
 }
 
 // A device opens as the property sheet opens it: as its row of the table,
 // else through its Win32 device name.
-OpenResult OpenDevice(const Listing& listing, const char* path) {
+OpenResult OpenDevice(const ObjectName& path) {
     OpenResult result;
-    if (ByEntry(listing)) {
-        HANDLE handle = nullptr;
-        result.status = listing.reader.OpenEntry(kTypeDevice, 0, true, &handle);
-        if (result.status == kStatusSuccess) result.handle.reset(handle);
-        return result;
-    }
     OpenedObject opened = OpenAnyObject(path, 0);
     if (opened.typeIndex == kTypeDevice) {
         result.handle = std::move(opened.handle);
@@ -167,8 +112,7 @@ OpenResult OpenDevice(const Listing& listing, const char* path) {
 // type's with the object. Links come first, as the namespace follows a link
 // for any other type's service. Empty where no service here knows the type;
 // far cheaper than reading a huge directory up to the entry.
-std::string TypeByOpening(const char* path) {
-    const Listing byPath;
+std::string TypeByOpening(const ObjectName& path) {
     auto answers = [](NTSTATUS status, HANDLE handle) {
         if (handle != nullptr) NtClose(handle);
         return status == kStatusSuccess;
@@ -183,24 +127,23 @@ std::string TypeByOpening(const char* path) {
         const NtOpenObjectProc service = ServiceOf(extra);
         if (service == nullptr) continue;
         HANDLE handle = nullptr;
-        if (answers(OpenWithService(service, byPath, path, 0, &handle), handle)) return extra.typeName;
+        if (answers(OpenWithService(service, path, 0, &handle), handle)) return extra.typeName;
     }
     return {};
 }
 
 // Opens the object with its type's open service: with the type's query right
 // first, then with what opens.
-OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, const char* path) {
+OpenResult OpenForFacts(const std::string& typeName, const ObjectName& path) {
     const int row = ObjectTypeRowOf(typeName);
-    if (row == kTypeDevice) return OpenDevice(listing, path);
+    if (row == kTypeDevice) return OpenDevice(path);
     OpenResult result;
     HANDLE handle = nullptr;
     if (row != kTypeNotOpened) {
         // By path exactly as asked: an object may grant its query right, or
         // something, and still withhold READ_CONTROL.
         for (ACCESS_MASK access : {kQueryRight, kMaximumAllowed}) {
-            result.status = ByEntry(listing) ? listing.reader.OpenEntry(row, access, true, &handle)
-                                             : OpenObjectExactlyAs(row, path, access, &handle);
+            result.status = OpenObjectExactlyAs(row, path, access, &handle);
             if (result.status == kStatusSuccess) {
                 result.handle.reset(handle);
                 break;
@@ -215,7 +158,7 @@ OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, con
         if (service == nullptr) return result;
         for (ACCESS_MASK access : {extra.queryRight, kMaximumAllowed}) {
             if (access == 0) continue;
-            result.status = OpenWithService(service, listing, path, access, &handle);
+            result.status = OpenWithService(service, path, access, &handle);
             if (result.status == kStatusSuccess) {
                 result.handle.reset(handle);
                 break;
@@ -229,7 +172,7 @@ OpenResult OpenForFacts(const std::string& typeName, const Listing& listing, con
 
 // What the type sections read from.
 struct Gathering {
-    const char* path;
+    const ObjectName& path;
     const Listing& listing;
     OpenResult& opened;
     TypeFacts& facts;
@@ -414,11 +357,7 @@ std::string ChainEnd(const LinkChain& chain) {
 
 // The chain as Follow Link follows it, through the path resolver.
 void LinkLines(Gathering& g) {
-    if (g.listing.listed && !g.listing.nameIsExact) {
-        g.Add("Chain", std::string(kNotAvailable) + " (no path carries this name)");
-        return;
-    }
-    const LinkChain chain = FollowLinkChain(WidenPath(g.path));
+    const LinkChain chain = FollowLinkChain(g.path.Wide());
     for (std::size_t i = 0; i < chain.paths.size(); ++i) {
         std::string hop = VisiblePath(chain.paths[i]);
         if (i < chain.notes.size() && !chain.notes[i].empty()) hop += "  (" + chain.notes[i] + ")";
@@ -491,33 +430,33 @@ void EveryObjectLines(Gathering& g) {
 
 }  // namespace
 
-TypeFacts GatherTypeFacts(const char* path) {
+TypeFacts GatherTypeFacts(const ObjectName& path) {
     TypeFacts facts;
-    const std::string wanted = path != nullptr ? path : "";
+    if (path.path == nullptr) return facts;
     Listing listing;
     OpenResult opened;
-    if (wanted == RootPath) {
+    if (path.exact == nullptr && std::strcmp(path.path, RootPath) == 0) {
         facts.typeName = ObjectTypeName(kTypeDirectory);
-    } else if (!MayHoldEscapes(wanted) && !(facts.typeName = TypeByOpening(wanted.c_str())).empty()) {
+    } else if (!(facts.typeName = TypeByOpening(path)).empty()) {
         // Found by its open services; the directory need not be read.
-    } else if (FindListing(wanted, listing)) {
+    } else if (FindListing(path.Wide(), listing)) {
         facts.typeName = listing.typeName;
     } else {
         // Not in a directory (a key below \REGISTRY, say): the type is the row that opens it.
-        OpenedObject any = OpenAnyObject(wanted.c_str(), 0);
+        OpenedObject any = OpenAnyObject(path, 0);
         if (!any) return facts;
         facts.typeName = ObjectTypeName(any.typeIndex);
-        opened = OpenForFacts(facts.typeName, listing, wanted.c_str());
+        opened = OpenForFacts(facts.typeName, path);
         if (!opened.handle) {
             opened.handle = std::move(any.handle);
             opened.status = kStatusSuccess;
         }
     }
-    if (!opened.handle) opened = OpenForFacts(facts.typeName, listing, wanted.c_str());
+    if (!opened.handle) opened = OpenForFacts(facts.typeName, path);
     facts.located = true;
     facts.lines.push_back({"Type", facts.typeName});
 
-    Gathering gathering{wanted.c_str(), listing, opened, facts};
+    Gathering gathering{path, listing, opened, facts};
     EveryObjectLines(gathering);
     for (const TypeSection& section : kTypeSections) {
         if (facts.typeName != section.typeName) continue;

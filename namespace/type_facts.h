@@ -31,15 +31,14 @@ struct TypeFacts {
     UniqueNtHandle directory;     // a directory to count, with DIRECTORY_QUERY; else empty
 };
 
-// Learns the type of the object at path (as a row of the list spells it),
-// opens the object with its type's own open service, asking for the type's
-// query right and else for what the object grants, and reads what the type's
-// queries give. The type comes from the open services asked for no access,
-// the object's own answering where every other type's reports a mismatch;
-// only a path that may hold a visible form, or an object no service here
-// opens, is looked up in its directory, read up to the entry. A path no
-// directory lists (a key below \REGISTRY) takes the row that opens it.
-TypeFacts GatherTypeFacts(const char* path);
+// Learns the type of the object path names, opens the object with its type's
+// own open service, asking for the type's query right and else for what the
+// object grants, and reads what the type's queries give. The type comes from
+// the open services asked for no access, the object's own answering where
+// every other type's reports a mismatch; only an object no service here opens
+// is looked up in its directory, read up to the entry. A path no directory
+// lists (a key below \REGISTRY) takes the row that opens it.
+TypeFacts GatherTypeFacts(const ObjectName& path);
 
 // The figures of a type as lines: counts with their peaks, valid access,
 // generic mapping, pool type and handle counting.

@@ -10,11 +10,10 @@
 #include "common/list_view.h"
 #include "namespace/access_names.h"
 #include "namespace/sddl_text.h"
+#include "properties/sheet_object.h"
 #include "resource_ids.h"
 
 namespace {
-
-constexpr int kPathSize = 1024;
 
 constexpr char kGranted[] = "granted";
 constexpr char kNotGranted[] = "not granted";
@@ -23,7 +22,7 @@ constexpr char kWhenAskedFor[] = "when asked for";
 // The page's state: set at page creation; the first read waits for the
 // first time the page is shown.
 struct AccessPageState {
-    char path[kPathSize];  // the page's own copy of the object's path
+    SheetObject object;  // the page's own copy of the object's name
     bool read;
     std::string sddl;  // what Copy copies
 };
@@ -158,7 +157,7 @@ void DescribeDescriptor(const AccessPicture& picture, AccessPageTexts& texts) {
 
 // Reads the object's access and descriptor and shows them.
 void ReadAndShow(HWND page) {
-    const AccessPageTexts texts = DescribeAccessPicture(ReadAccessPicture(AccessPage.path), AccessPage.path);
+    const AccessPageTexts texts = DescribeAccessPicture(ReadAccessPicture(AccessPage.object.Name()), AccessPage.object.path);
     SetDlgItemTextA(page, IDC_ACCESS_SUMMARY, texts.summary.c_str());
     HWND list = GetDlgItem(page, IDC_ACCESS_RIGHTS);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
@@ -179,9 +178,7 @@ void ReadAndShow(HWND page) {
 // Keeps the path and makes the columns; the reading waits for the page to be
 // shown. lParam is the page record.
 BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
-    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-    const char* path = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
-    std::snprintf(AccessPage.path, sizeof AccessPage.path, "%s", path != nullptr ? path : "");
+    AccessPage.object = SheetObjectOf(lParam);
     AccessPage.read = false;
     AccessPage.sddl.clear();
     InsertDialogListColumns(page, GetDlgItem(page, IDC_ACCESS_RIGHTS), kColumns);

@@ -7,6 +7,7 @@
 
 #include "namespace/object_details.h"
 #include "namespace/object_opener.h"
+#include "properties/sheet_object.h"
 #include "resource_ids.h"
 
 namespace {
@@ -42,18 +43,16 @@ void ShowTypeSection(HWND page, const ObjectDetails& details) {
 BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
     SendMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
 
-    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-    const char* givenPath = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
-    char path[kPathSize];
-    std::snprintf(path, sizeof path, "%s", givenPath != nullptr ? givenPath : "");
+    const SheetObject& shown = SheetObjectOf(lParam);
+    const char* path = shown.path;
 
-    OpenedObject object = OpenAnyObject(path, 0);
+    OpenedObject object = OpenAnyObject(shown.Name(), 0);
     if (!object) {
         ShowOpenFailure(page, path);
         EndDialog(page, 0);
         return FALSE;
     }
-    ObjectDetails details = QueryObjectDetails(object.handle.get(), object.typeIndex, path);
+    ObjectDetails details = QueryObjectDetails(object.handle.get(), object.typeIndex, shown.Name());
     ShowBasicInformation(page, path, ObjectTypeName(object.typeIndex), details);
     ShowTypeSection(page, details);
     return TRUE;

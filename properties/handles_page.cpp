@@ -11,12 +11,12 @@
 #include "common/background_work.h"
 #include "common/list_view.h"
 #include "namespace/access_names.h"
+#include "properties/sheet_object.h"
 #include "properties/security_page.h"
 #include "resource_ids.h"
 
 namespace {
 
-constexpr int kPathSize = 1024;
 // The lines under the list name this many processes or handles, then say how many more.
 constexpr std::size_t kNamedEntries = 6;
 // Rows added per message: a search that finds thousands leaves the window free between them.
@@ -35,7 +35,7 @@ constexpr char kReadingList[] = "Searching: reading the system's handle list";
 // The page's state: set at page creation; the search waits for the first
 // time the page is shown, and runs on the page's worker.
 struct HandlesPageState {
-    char path[kPathSize];  // the page's own copy of the object's path
+    SheetObject object;  // the page's own copy of the object's name
     bool searched;
     BackgroundWork work;
     HolderSearchOwner run;
@@ -179,11 +179,11 @@ void StartSearch(HWND page) {
     HandlesPage.taken = 0;
     HandlesPage.searched = true;
     ShowTexts(page, {kReadingList, "", "", ""});
-    HandlesPage.run.reset(new HolderSearchRun(HandlesPage.path, HandleListClass::Extended, NotifyPage, nullptr));
+    HandlesPage.run.reset(new HolderSearchRun(HandlesPage.object.Name(), HandleListClass::Extended, NotifyPage, nullptr));
     if (HandlesPage.work.Start(page, WM_HOLDERS_FOUND, SearchOnWorker, HandlesPage.run.get())) return;
     HolderSearch failed;
     failed.result = HolderSearchResult::NoThread;
-    ShowTexts(page, DescribeHolders(failed, HandlesPage.path));
+    ShowTexts(page, DescribeHolders(failed, HandlesPage.object.path));
 }
 
 // Takes up to kRowsPerTurn new holders and the progress; once the search has
@@ -216,16 +216,14 @@ void OnHoldersFound(HWND page, WPARAM generation) {
         return;
     }
     FitAccessColumn(list);
-    ShowTexts(page, DescribeHolders(finished, HandlesPage.path));
+    ShowTexts(page, DescribeHolders(finished, HandlesPage.object.path));
     HandlesPage.work.Stop();  // the search is over: this waits only for its thread's last steps
 }
 
 // Keeps the path and makes the columns; the search waits for the page to
 // be shown, as most sheets are closed without it. lParam is the page record.
 BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
-    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-    const char* path = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
-    std::snprintf(HandlesPage.path, sizeof HandlesPage.path, "%s", path != nullptr ? path : "");
+    HandlesPage.object = SheetObjectOf(lParam);
     HandlesPage.searched = false;
     InsertDialogListColumns(page, GetDlgItem(page, IDC_HANDLES_LIST), kColumns);
     return TRUE;

@@ -10,6 +10,7 @@
 #include "properties/access_page.h"
 #include "properties/details_page.h"
 #include "properties/handles_page.h"
+#include "properties/sheet_object.h"
 #include "properties/security_page.h"
 #include "properties/type_page.h"
 
@@ -43,9 +44,6 @@ constexpr PageDescription kInspectionPages[] = {
 };
 constexpr UINT kInspectionStartPage = 1;
 
-// The sheet's own copy of the path, as long as the security page's.
-constexpr int kSheetPathSize = 1024;
-
 // The top-level window a child window belongs to (GetAncestor is newer than NT 4.0).
 HWND TopLevelWindowOf(HWND window) {
     while (window != nullptr && (GetWindowLongA(window, GWL_STYLE) & WS_CHILD) != 0) window = GetParent(window);
@@ -54,12 +52,12 @@ HWND TopLevelWindowOf(HWND window) {
 
 // Runs the modal sheet over a copy of path, its owner disabled meanwhile.
 template <std::size_t N>
-void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const char* caption,
+void RunObjectSheet(HWND parent, HINSTANCE instance, const ObjectName& path, const char* caption,
                     const PageDescription (&pageTable)[N], UINT startPage = 0) {
     // The pages work on this copy: the row that lent the path may be deleted
     // while the sheet is up, and a later sheet must not overwrite it.
-    char sheetPath[kSheetPathSize];
-    lstrcpynA(sheetPath, path, kSheetPathSize);
+    SheetObject sheetObject;
+    sheetObject.Assign(path);
     // The platform's sheet disables its owner only where its parent is a
     // top-level window; the program gives it the object list, a child window.
     DisabledWindow owner(TopLevelWindowOf(parent));
@@ -73,7 +71,7 @@ void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const cha
         pages[i].pszTemplate = pageTable[i].templateName;
         pages[i].pszTitle = pageTable[i].title;
         pages[i].pfnDlgProc = pageTable[i].procedure;
-        pages[i].lParam = reinterpret_cast<LPARAM>(sheetPath);  // every page shares the sheet's copy
+        pages[i].lParam = reinterpret_cast<LPARAM>(&sheetObject);  // every page shares the sheet's copy
     }
 
     PROPSHEETHEADERA header = {};
@@ -91,22 +89,21 @@ void RunObjectSheet(HWND parent, HINSTANCE instance, const char* path, const cha
 
 }  // namespace
 
-void ShowObjectProperties(HWND parent, HINSTANCE instance, const char* path) {
+void ShowObjectProperties(HWND parent, HINSTANCE instance, const ObjectName& path) {
     // Nothing selected: there is nothing to open or to name.
-    if (path == nullptr) return;
-    // A path that shows a name no ANSI path carries would open another
-    // object, or none: it cannot be opened. Otherwise the pre-check only
-    // establishes that the object opens; its handle closes at once.
-    if (!IsPathAddressable(path) || !OpenAnyObject(path, 0)) {
-        ShowOpenFailure(nullptr, path);
+    if (path.path == nullptr) return;
+    // The pre-check only establishes that the object opens; its handle
+    // closes at once. A name no ANSI path carries opens by its exact path.
+    if (!OpenAnyObject(path, 0)) {
+        ShowOpenFailure(nullptr, path.path);
         return;
     }
     RunObjectSheet(parent, instance, path, "Object Properties", kPages);
 }
 
-void ShowObjectInspection(HWND parent, HINSTANCE instance, const char* path) {
+void ShowObjectInspection(HWND parent, HINSTANCE instance, const ObjectName& path) {
     // No pre-check: each page opens the object as far as it lets itself be
     // opened (the Type page by its type's own service, the others with
     // MAXIMUM_ALLOWED) and says what it cannot read.
-    if (path != nullptr) RunObjectSheet(parent, instance, path, "Inspect Object", kInspectionPages, kInspectionStartPage);
+    if (path.path != nullptr) RunObjectSheet(parent, instance, path, "Inspect Object", kInspectionPages, kInspectionStartPage);
 }

@@ -114,7 +114,7 @@ DWORD WINAPI ApplySecurityCallback(HWND, HINSTANCE, ULONG_PTR callbackContext, P
     const auto* context = reinterpret_cast<const SecurityEditorContext*>(callbackContext);
     bool written = false;
     if (context != nullptr && context->kind < std::size(kApplySettings)) {
-        OpenedObject object = OpenAnyObject(context->path, kApplySettings[context->kind].desiredAccess);
+        OpenedObject object = OpenAnyObject(context->name, kApplySettings[context->kind].desiredAccess);
         if (object) written = WriteAndReadBack(*context, object.handle.get(), descriptor);
     }
     if (!written) ShowApplyFailure();

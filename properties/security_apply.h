@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include "namespace/object_opener.h"
+
 #include <type_traits>
 
 #include "common/acl_editor_interface.h"
@@ -30,7 +32,7 @@ enum SecurityEditorKind : ULONG {
 // ApplySecurityCallback, which writes through it.
 struct SecurityEditorContext {
     ULONG kind;                      // SecurityEditorKind
-    const char* path;                // the object's path
+    ObjectName name;                 // the object's path, and its exact path where it has one
     PSECURITY_DESCRIPTOR descriptor;  // the kSecurityDescriptorBufferSize-byte buffer the editor was given
     bool* descriptorValid;           // true while that buffer holds a descriptor read from the object
 };

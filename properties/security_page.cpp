@@ -67,7 +67,7 @@ bool ReadDescriptor(HANDLE object, SECURITY_INFORMATION parts, BYTE* buffer) {
 // at every page, so a failed open never inherits the previous page's kind.
 void ReadPermissions(HWND page) {
     SecurityPage.kind = SecurityObjectKind::Other;
-    OpenedObject object = OpenAnyObject(SecurityPage.path, 0);
+    OpenedObject object = OpenAnyObject(SecurityPage.object.Name(), 0);
     if (!object) {
         SecurityPage.daclReadable = false;
         EnableWindow(GetDlgItem(page, IDC_SECURITY_PERMISSIONS), FALSE);
@@ -78,7 +78,7 @@ void ReadPermissions(HWND page) {
 }
 
 void ReadAuditing(HWND page) {
-    OpenedObject object = OpenAnyObject(SecurityPage.path, kAccessSystemSecurity);
+    OpenedObject object = OpenAnyObject(SecurityPage.object.Name(), kAccessSystemSecurity);
     if (!object) {
         EnableWindow(GetDlgItem(page, IDC_SECURITY_AUDITING), FALSE);
         SecurityPage.saclReadable = false;
@@ -87,14 +87,20 @@ void ReadAuditing(HWND page) {
     SecurityPage.saclReadable = ReadDescriptor(object.handle.get(), kAuditParts, SecurityPage.saclDescriptor);
 }
 
-// Bytes above 0x7F are characters of the ANSI code page, as everywhere else in
-// the program; the byte-for-character copy only stands in if that fails.
+// The exact path where the object has one and it holds no NUL, which would
+// end the editors' text early; else the shown path, whose bytes above 0x7F
+// are characters of the ANSI code page as everywhere else in the program (the
+// byte-for-character copy only stands in if that fails).
 void WidenPath() {
-    if (MultiByteToWideChar(CP_ACP, 0, SecurityPage.path, -1, SecurityPage.objectName, kSecurityPathSize) != 0)
+    const SheetObject& object = SecurityPage.object;
+    if (object.hasExact && object.exact.find(L'\0') == std::wstring::npos) {
+        lstrcpynW(SecurityPage.objectName, object.exact.c_str(), kSecurityPathSize);
         return;
+    }
+    if (MultiByteToWideChar(CP_ACP, 0, object.path, -1, SecurityPage.objectName, kSecurityPathSize) != 0) return;
     int i = 0;
-    for (; i < kSecurityPathSize - 1 && SecurityPage.path[i] != '\0'; ++i)
-        SecurityPage.objectName[i] = static_cast<unsigned char>(SecurityPage.path[i]);
+    for (; i < kSecurityPathSize - 1 && object.path[i] != '\0'; ++i)
+        SecurityPage.objectName[i] = static_cast<unsigned char>(object.path[i]);
     SecurityPage.objectName[i] = L'\0';
 }
 
@@ -122,7 +128,7 @@ void SetEditorContext(SecurityEditorKind kind) {
     const bool audit = kind == kAuditingEditor;
     SecurityPage.editorContext = {
         kind,
-        SecurityPage.path,
+        SecurityPage.object.Name(),
         audit ? SecurityPage.saclDescriptor : SecurityPage.daclDescriptor,
         audit ? &SecurityPage.saclReadable : &SecurityPage.daclReadable,
     };
@@ -224,9 +230,7 @@ void StartOwnershipEditor(HWND page) {
 
 // Reads both descriptors once, when the page is created; lParam is the page record.
 BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
-    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-    const char* path = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
-    std::snprintf(SecurityPage.path, sizeof SecurityPage.path, "%s", path != nullptr ? path : "");
+    SecurityPage.object = SheetObjectOf(lParam);
     ReadPermissions(page);
     ReadAuditing(page);
     WidenPath();

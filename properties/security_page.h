@@ -6,6 +6,7 @@
 
 #include "common/acl_editor_interface.h"
 #include "properties/security_apply.h"
+#include "properties/sheet_object.h"
 
 enum class SecurityObjectKind { Directory, Key, Device, Other };
 
@@ -14,8 +15,8 @@ inline constexpr int kSecurityPathSize = 1024;
 // The page's state: set at page creation, kept until the next Security page
 // is created, reached by the apply callback through editorContext.
 struct SecurityPageState {
-    char path[kSecurityPathSize];            // the page's own copy of the object's path
-    wchar_t objectName[kSecurityPathSize];   // the path widened, the editors' object name
+    SheetObject object;                      // the page's own copy of the object's name
+    wchar_t objectName[kSecurityPathSize];   // the editors' object name: the exact path, or the path widened
     alignas(8) BYTE daclDescriptor[kSecurityDescriptorBufferSize];  // owner, group and DACL
     alignas(8) BYTE saclDescriptor[kSecurityDescriptorBufferSize];  // owner and SACL
     bool daclReadable;

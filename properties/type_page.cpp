@@ -8,11 +8,11 @@
 
 #include "common/list_view.h"
 #include "namespace/type_facts.h"
+#include "properties/sheet_object.h"
 #include "resource_ids.h"
 
 namespace {
 
-constexpr int kPathSize = 1024;
 constexpr UINT_PTR kCountTimer = 1;
 long CountSlice = kDefaultCountSlice;
 
@@ -24,7 +24,7 @@ constexpr DialogListColumn kColumns[] = {
 // The page's state: the page fills when first shown; the count runs on a
 // timer of the page's until it ends, Refresh or the sheet's end.
 struct TypePageState {
-    char path[kPathSize];  // the page's own copy of the object's path
+    SheetObject object;  // the page's own copy of the object's name
     bool filled;
     int countRow;  // the list row of the first count line
     DirectoryCount count;
@@ -89,14 +89,14 @@ void Fill(HWND page) {
     TypePage.countRow = -1;
     HWND list = GetDlgItem(page, IDC_TYPE_LIST);
     SendMessageA(list, LVM_DELETEALLITEMS, 0, 0);
-    TypeFacts facts = GatherTypeFacts(TypePage.path);
+    TypeFacts facts = GatherTypeFacts(TypePage.object.Name());
     if (!facts.located) {
-        char text[kPathSize + 32];
-        std::snprintf(text, sizeof text, "Unable to open %s", TypePage.path);
+        char text[kSheetPathSize + 32];
+        std::snprintf(text, sizeof text, "Unable to open %s", TypePage.object.path);
         SetDlgItemTextA(page, IDC_TYPE_SUMMARY, text);
         return;
     }
-    SetDlgItemTextA(page, IDC_TYPE_SUMMARY, TypePage.path);
+    SetDlgItemTextA(page, IDC_TYPE_SUMMARY, TypePage.object.path);
     AddLines(list, facts.lines);
     if (facts.directory) {
         TypePage.count.Start(std::move(facts.directory));
@@ -111,9 +111,7 @@ void Fill(HWND page) {
 // the page record.
 BOOL OnInitDialog(HWND page, HWND, LPARAM lParam) {
     SendMessageA(GetParent(page), PSM_CANCELTOCLOSE, 0, 0);
-    const auto* record = reinterpret_cast<const PROPSHEETPAGEA*>(lParam);
-    const char* path = record != nullptr ? reinterpret_cast<const char*>(record->lParam) : nullptr;
-    std::snprintf(TypePage.path, sizeof TypePage.path, "%s", path != nullptr ? path : "");
+    TypePage.object = SheetObjectOf(lParam);
     TypePage.filled = false;
     TypePage.countRow = -1;
     InsertDialogListColumns(page, GetDlgItem(page, IDC_TYPE_LIST), kColumns);

@@ -21,7 +21,9 @@
 namespace {
 
 constexpr int kGoToPathSize = 1024;
-char GoToText[kGoToPathSize];
+// What the box held last, as typed or pasted: a Unicode box, so that a name no
+// ANSI text carries reaches its object.
+wchar_t GoToText[kGoToPathSize];
 // Where the box's path leads, resolved once while the box was up.
 ResolvedPath GoToResolved;
 
@@ -30,15 +32,15 @@ INT_PTR CALLBACK GoToDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
         SendDlgItemMessageA(dialog, IDC_GOTO_PATH, EM_LIMITTEXT, kGoToPathSize - 1, 0);
-        SetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText);
+        SetDlgItemTextW(dialog, IDC_GOTO_PATH, GoToText);
         SendDlgItemMessageA(dialog, IDC_GOTO_PATH, EM_SETSEL, 0, -1);
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wParam) == IDOK) {
             // A resolution may fill the tree; a box that fill shows must not start another.
             if (IsFillRunning()) return TRUE;
-            GetDlgItemTextA(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
-            GoToResolved = ResolveTypedPath(WidenPath(GoToText), WidenPath(CurrentDirectory));
+            GetDlgItemTextW(dialog, IDC_GOTO_PATH, GoToText, kGoToPathSize);
+            GoToResolved = ResolveTypedPath(GoToText, CurrentDirectoryName().Wide());
             if (!GoToResolved.found) {
                 ShowGoToProblem(dialog, GoToResolved.problem);
                 return TRUE;
@@ -68,7 +70,7 @@ int SelectedRow() {
 
 void GoToCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
-    if (DialogBoxParamA(AppContext.instance, "GOTO_DLG", mainWindow, GoToDlgProc, 0) == IDOK)
+    if (DialogBoxParamW(AppContext.instance, L"GOTO_DLG", mainWindow, GoToDlgProc, 0) == IDOK)
         GoToTarget(GoToResolved, mainWindow);
 }
 
@@ -79,24 +81,19 @@ void FollowLinkCommand(HWND mainWindow) {
         MessageBeep(MB_OK);
         return;
     }
-    // A name no path carries cannot be opened to read its target.
-    if (!IsPathAddressable(path)) {
-        ShowOpenFailure(mainWindow, path);
-        return;
-    }
-    FollowLink(path, mainWindow);
+    FollowLink(NameOfBlock(path), mainWindow);
 }
 
 void FindCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
     std::string chosen;
-    if (RunFindDialog(mainWindow, chosen)) GoToPath(chosen, mainWindow);
+    if (RunFindDialog(mainWindow, chosen)) GoToPath(chosen.c_str(), mainWindow);
 }
 
 void FindAccessibleCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
     std::string chosen;
-    if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(chosen, mainWindow);
+    if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(chosen.c_str(), mainWindow);
 }
 
 void FindNextCommand(HWND mainWindow) {
@@ -105,7 +102,7 @@ void FindNextCommand(HWND mainWindow) {
         MessageBeep(MB_OK);
         return;
     }
-    GoToPath(next, mainWindow);
+    GoToPath(next.c_str(), mainWindow);
 }
 
 void CopyPathCommand(HWND mainWindow) {
@@ -114,8 +111,13 @@ void CopyPathCommand(HWND mainWindow) {
     if (focus == AppContext.namespaceTree) path = TreeCaretPath(AppContext.namespaceTree);
     else if (focus == AppContext.objectList) path = ObjectRowPath(AppContext.objectList, SelectedRow());
     if (path == nullptr) path = AppContext.SelectedPath != nullptr ? AppContext.SelectedPath : CurrentDirectory;
-    if (!CopyTextToClipboard(mainWindow, path)) return;
-    if (IsPathAddressable(path)) return;
-    const std::string note = std::string("Copied as shown; no path carries this name exactly: ") + path;
+    const ObjectName name = path == CurrentDirectory ? CurrentDirectoryName() : NameOfBlock(path);
+    // A NUL would end clipboard text: such a path goes as its visible form alone.
+    const bool asText = name.exact != nullptr && name.exact->find(L'\0') == std::wstring::npos;
+    if (!CopyTextToClipboard(mainWindow, path, asText ? name.exact : nullptr)) return;
+    if (name.exact == nullptr) return;
+    const std::string note = std::string(asText ? "Copied the exact path as Unicode text, as shown as ANSI text: "
+                                                : "Copied as shown; a path holding NUL cannot be clipboard text: ") +
+                             path;
     SendMessageA(AppContext.statusBar, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(note.substr(0, kStatusTextSize - 1).c_str()));
 }

@@ -70,14 +70,14 @@ void ChooseView(UINT command) {
 
 void ShowSelectedProperties() {
     if (AppContext.SelectedPath == nullptr || IsFillRunning()) return;
-    ShowObjectProperties(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
+    ShowObjectProperties(AppContext.objectList, AppContext.instance, NameOfBlock(AppContext.SelectedPath));
 }
 
 // Any row's holders, access and type facts, whatever its type and whatever
 // it grants: the objects the Properties sheet cannot open reach this sheet too.
 void InspectSelectedObject() {
     if (AppContext.SelectedPath == nullptr || IsFillRunning()) return;
-    ShowObjectInspection(AppContext.objectList, AppContext.instance, AppContext.SelectedPath);
+    ShowObjectInspection(AppContext.objectList, AppContext.instance, NameOfBlock(AppContext.SelectedPath));
 }
 
 // Menu, toolbar and accelerators give the same ids; unknown ids go to the default procedure.

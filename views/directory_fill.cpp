@@ -52,15 +52,15 @@ void ShowFillFailure(const char* text) {
     MessageBoxA(owner, text, nullptr, MB_OK);
 }
 
-void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path) {
+void FillDirectoryTree(HWND tree, HTREEITEM parent, const ObjectName& path) {
     FillScope fill;
     WorkProgress progress("Reading", "the directory tree", "entries");
     WalkDirectoryTree(path, parent, InsertIntoTree, tree, progress.ForWalk());
 }
 
-void FillObjectList(HWND list, const char* path) {
+void FillObjectList(HWND list, const ObjectName& path) {
     FillScope fill;
-    WorkProgress progress("Listing", path, "objects");
+    WorkProgress progress("Listing", path.path, "objects");
     // Each insert would otherwise repaint the list; a refill already has
     // redrawing off, and turning it on again at the end does no harm there.
     SendMessageA(list, WM_SETREDRAW, FALSE, 0);

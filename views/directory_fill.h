@@ -4,13 +4,15 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "namespace/object_opener.h"
+
 class DirectoryTestRecord;
 
 // Adds the subtree of directories below path under the tree item parent.
-void FillDirectoryTree(HWND tree, HTREEITEM parent, const char* path);
+void FillDirectoryTree(HWND tree, HTREEITEM parent, const ObjectName& path);
 
 // Appends one row per entry of path to the list, then sorts the list.
-void FillObjectList(HWND list, const char* path);
+void FillObjectList(HWND list, const ObjectName& path);
 
 // True while a fill runs. A message box shown during a fill runs a message
 // loop; nothing that deletes or adds rows or items may start from it.

@@ -19,59 +19,47 @@
 
 namespace {
 
-// The child item of parent whose text is exactly name, as the directory spells it.
-HTREEITEM FindChildItem(HWND tree, HTREEITEM parent, const std::string& name) {
-    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(parent)));
-    for (; item != nullptr;
-         item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(item)))) {
-        char text[kObjectPathBlockSize];
-        if (ReadTreeItemText(tree, item, text) && name == text) return item;
-    }
-    return nullptr;
-}
-
 // A directory made after the tree was built goes into the tree with its subtree.
-HTREEITEM AddDirectoryToTree(HTREEITEM parentItem, const std::string& parentPath, const std::string& name) {
+HTREEITEM AddDirectoryToTree(HTREEITEM parentItem, const ObjectName& parent, const std::wstring& name) {
     char* block = AllocatePathBlock();
     if (block == nullptr) return nullptr;
-    if (!MakeChildPath(block, kObjectPathBlockSize, parentPath.c_str(), name.c_str())) {
-        FreePathBlock(block);
-        return nullptr;
-    }
-    HTREEITEM item = InsertTreeItem(AppContext.namespaceTree, parentItem, name.c_str(), block);
+    FillChildPath(block, parent, name);
+    HTREEITEM item = InsertTreeItem(AppContext.namespaceTree, parentItem, VisibleName(name).c_str(), block);
     if (item == nullptr) {
         FreePathBlock(block);
         return nullptr;
     }
-    FillDirectoryTree(AppContext.namespaceTree, item, block);
+    FillDirectoryTree(AppContext.namespaceTree, item, NameOfBlock(block));
     return item;
 }
 
-// The tree item of a resolved directory, each name on the way found among the
-// items as the directory spells it, or added where the tree lacks it; null
+// The tree item of a resolved directory, each name on the way matched
+// exactly as the directory spells it, or added where the tree lacks it; null
 // where the directory cannot be shown.
 HTREEITEM EnsureTreeItem(const std::wstring& directory) {
     HWND tree = AppContext.namespaceTree;
     auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
-    std::string path = RootPath;
-    for (const std::wstring& wideName : PathNames(directory)) {
-        std::string name;
-        if (item == nullptr || !NarrowPath(wideName, name)) return nullptr;
-        HTREEITEM child = FindChildItem(tree, item, name);
-        if (child == nullptr) child = AddDirectoryToTree(item, path, name);
-        item = child;
-        path = ChildPathOf(path, name);
+    std::wstring reached = L"\\";
+    for (const std::wstring& name : PathNames(directory)) {
+        if (item == nullptr) return nullptr;
+        const ObjectName parent = NameOfBlock(TreeItemPath(tree, item));
+        reached = JoinPath(reached, name);
+        HTREEITEM child = FindTreeItemByExactPath(tree, reached);
+        item = child != nullptr ? child : AddDirectoryToTree(item, parent, name);
     }
     return item;
 }
 
-// The row whose path is path, or -1. A row holding only the visible form of
-// a name addresses nothing, whatever its text.
-int FindRowOfPath(const std::string& path) {
+// The row of the object whose exact path is path, or -1.
+int FindRowOfPath(const std::wstring& path) {
+    std::string ansi;
+    const bool carried = NarrowPath(path, ansi);
     const int count = static_cast<int>(SendMessageA(AppContext.objectList, LVM_GETITEMCOUNT, 0, 0));
     for (int row = 0; row < count; ++row) {
         const char* rowPath = ObjectRowPath(AppContext.objectList, row);
-        if (rowPath != nullptr && IsPathAddressable(rowPath) && path == rowPath) return row;
+        if (rowPath == nullptr) continue;
+        const std::wstring* exact = ExactPathOf(rowPath);
+        if (exact != nullptr ? *exact == path : carried && ansi == rowPath) return row;
     }
     return -1;
 }
@@ -110,12 +98,10 @@ bool ShowPath(const ResolvedPath& target) {
         SendMessageA(AppContext.namespaceTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
     } else if (!target.object.empty()) {
         // Shown already: listed afresh, so that an object made since is there.
-        RefillObjectList(AppContext.objectList, CurrentDirectory);
+        RefillObjectList(AppContext.objectList, CurrentDirectoryName());
     }
     if (!target.object.empty()) {
-        std::string path;
-        if (!NarrowPath(target.Path(), path)) return false;
-        const int row = FindRowOfPath(path);
+        const int row = FindRowOfPath(target.Path());
         if (row < 0) return false;
         SelectRow(row);
     }
@@ -134,27 +120,21 @@ bool GoToTarget(const ResolvedPath& target, HWND owner) {
         return false;
     }
     if (ShowPath(target)) return true;
-    std::string path;
-    if (NarrowPath(target.Path(), path) && path.size() > kMaxObjectPathLength)
-        ShowGoToProblem(owner, path + " exists, but its path is too long to show.");
-    else if (NarrowPath(target.Path(), path))
-        ShowGoToProblem(owner, path + " is no longer there.");
-    else
-        ShowGoToProblem(owner, path + " exists, but no path the program shows carries its name.");
+    ShowGoToProblem(owner, VisiblePath(target.Path()) + " is no longer there.");
     return false;
 }
 
-bool GoToPath(const std::string& path, HWND owner) {
-    return !IsFillRunning() && GoToTarget(ResolvePath(WidenPath(path)), owner);
+bool GoToPath(const ObjectName& path, HWND owner) {
+    return !IsFillRunning() && GoToTarget(ResolvePath(path.Wide()), owner);
 }
 
 bool GoToTypedPath(const std::string& typed, HWND owner) {
-    return !IsFillRunning() && GoToTarget(ResolveTypedPath(WidenPath(typed), WidenPath(CurrentDirectory)), owner);
+    return !IsFillRunning() && GoToTarget(ResolveTypedPath(WidenPath(typed), CurrentDirectoryName().Wide()), owner);
 }
 
-bool FollowLink(const std::string& path, HWND owner) {
+bool FollowLink(const ObjectName& path, HWND owner) {
     if (IsFillRunning()) return false;
-    const LinkChain chain = FollowLinkChain(WidenPath(path));
+    const LinkChain chain = FollowLinkChain(path.Wide());
     std::string headline;
     std::string problem;
     switch (chain.end) {

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "namespace/object_opener.h"
 #include "namespace/path_resolver.h"
 
 // Shows a resolved path: selects its directory in the tree (adding the
@@ -23,7 +24,7 @@ bool GoToTarget(const ResolvedPath& target, HWND owner);
 
 // Resolves and shows a path the program made; a path that leads nowhere is
 // reported in a box owned by owner, and the view stays as it was. True when shown.
-bool GoToPath(const std::string& path, HWND owner);
+bool GoToPath(const ObjectName& path, HWND owner);
 
 // The same for text the user typed, such as the program's command line.
 bool GoToTypedPath(const std::string& typed, HWND owner);
@@ -35,4 +36,4 @@ void ShowGoToProblem(HWND owner, const std::string& text);
 // it ends, as GoToPath would. A chain that loops, runs longer than 32 links
 // or ends at nothing is reported in one box that shows the chain, and the
 // view stays as it was. True when shown.
-bool FollowLink(const std::string& path, HWND owner);
+bool FollowLink(const ObjectName& path, HWND owner);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/path_block.h"
+#include "namespace/name_lookup.h"
 #include "views/directory_fill.h"
 
 HIMAGELIST TreeImageList = nullptr;
@@ -161,14 +162,41 @@ HTREEITEM FindTreeItemByPath(HWND tree, HTREEITEM start, char* path) {
     return found;
 }
 
+const char* TreeItemPath(HWND tree, HTREEITEM item) {
+    if (item == nullptr) return nullptr;
+    TVITEMA read{};
+    read.mask = TVIF_PARAM;
+    read.hItem = item;
+    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&read))) return nullptr;
+    return reinterpret_cast<const char*>(read.lParam);
+}
+
+HTREEITEM FindTreeItemByExactPath(HWND tree, const std::wstring& path) {
+    auto item = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0));
+    std::wstring reached = L"\\";
+    for (const std::wstring& name : PathNames(path)) {
+        reached = JoinPath(reached, name);
+        auto child = reinterpret_cast<HTREEITEM>(
+            SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, reinterpret_cast<LPARAM>(item)));
+        while (child != nullptr && NameOfBlock(TreeItemPath(tree, child)).Wide() != reached)
+            child = reinterpret_cast<HTREEITEM>(
+                SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, reinterpret_cast<LPARAM>(child)));
+        if (child == nullptr) return nullptr;
+        item = child;
+    }
+    return item;
+}
+
+HTREEITEM FindTreeItemByName(HWND tree, const ObjectName& name) {
+    if (name.path == nullptr) return nullptr;
+    if (name.exact != nullptr) return FindTreeItemByExactPath(tree, *name.exact);
+    char path[kObjectPathBlockSize];
+    lstrcpynA(path, name.path, kObjectPathBlockSize);
+    return FindTreeItemByPath(tree, nullptr, path);
+}
+
 const char* TreeCaretPath(HWND tree) {
-    auto caret = reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-    if (caret == nullptr) return nullptr;
-    TVITEMA item{};
-    item.mask = TVIF_PARAM;
-    item.hItem = caret;
-    if (!SendMessageA(tree, TVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return nullptr;
-    return reinterpret_cast<const char*>(item.lParam);
+    return TreeItemPath(tree, reinterpret_cast<HTREEITEM>(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)));
 }
 
 bool ReadTreeItemText(HWND tree, HTREEITEM item, char (&text)[kObjectPathBlockSize]) {

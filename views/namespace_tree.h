@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
+
 #include "common/path_block.h"
+#include "namespace/object_opener.h"
 #include "shell/app_context.h"
 
 // 16 x 16 images of a directory and of the selected directory; destroyed by
@@ -34,6 +37,17 @@ int HandleTreeNotify(int controlId, const NMHDR* header, AppContextRecord* conte
 // The item whose path is path, searched from the children of start (null: the
 // top level). Writes zero bytes into path while it searches and restores them.
 HTREEITEM FindTreeItemByPath(HWND tree, HTREEITEM start, char* path);
+
+// The item of the directory whose exact path is path, each name matched
+// exactly as the directory spells it; null where the tree has none.
+HTREEITEM FindTreeItemByExactPath(HWND tree, const std::wstring& path);
+
+// The item of the directory name names: by its exact path where it has one,
+// else by its text as FindTreeItemByPath finds it.
+HTREEITEM FindTreeItemByName(HWND tree, const ObjectName& name);
+
+// The path block an item owns (the root's constant "\" for the root), or null.
+const char* TreeItemPath(HWND tree, HTREEITEM item);
 
 // The path of the tree's caret item, or null when there is none.
 const char* TreeCaretPath(HWND tree);

@@ -12,13 +12,20 @@
 #include "views/object_list.h"
 
 char CurrentDirectory[kCurrentDirectorySize] = "\\";
+std::wstring CurrentDirectoryExact;
 
 namespace {
 
-// Refresh keeps CurrentDirectory here while the notifications of the rebuild may overwrite it.
-char SavedDirectory[kCurrentDirectorySize];
-
 void CopyPath(char* target, const char* path) { lstrcpynA(target, path, kCurrentDirectorySize); }
+
+// The directory the list shows: its text, and its exact path where it has one.
+void KeepCurrentDirectory(const ObjectName& name) {
+    CopyPath(CurrentDirectory, name.path);
+    if (name.exact != nullptr)
+        CurrentDirectoryExact = *name.exact;
+    else
+        CurrentDirectoryExact.clear();
+}
 
 void SelectTreeItem(HTREEITEM item) {
     SendMessageA(AppContext.namespaceTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
@@ -29,7 +36,7 @@ void ExpandTreeItem(HTREEITEM item) {
 }
 
 void ShowCurrentDirectory() {
-    RefillObjectList(AppContext.objectList, CurrentDirectory);
+    RefillObjectList(AppContext.objectList, CurrentDirectoryName());
     SetStatusText(AppContext.instance, AppContext.statusBar, CurrentDirectory);
 }
 
@@ -48,6 +55,7 @@ struct ListingMemo {
     bool valid;
     HWND list;
     char path[kCurrentDirectorySize];
+    std::wstring exact;
 };
 ListingMemo Listing;
 
@@ -70,15 +78,17 @@ private:
     bool outermost_;
 };
 
-bool IsListedInThisCommand(HWND list, const char* path) {
-    return Listing.commandRunning && Listing.valid && Listing.list == list && std::strcmp(Listing.path, path) == 0;
+bool IsListedInThisCommand(HWND list, const ObjectName& path) {
+    return Listing.commandRunning && Listing.valid && Listing.list == list && std::strcmp(Listing.path, path.path) == 0 &&
+           Listing.exact == (path.exact != nullptr ? *path.exact : std::wstring());
 }
 
-void RememberListing(HWND list, const char* path) {
-    Listing.valid = Listing.commandRunning && std::strlen(path) < kCurrentDirectorySize;
+void RememberListing(HWND list, const ObjectName& path) {
+    Listing.valid = Listing.commandRunning && std::strlen(path.path) < kCurrentDirectorySize;
     if (!Listing.valid) return;
     Listing.list = list;
-    CopyPath(Listing.path, path);
+    CopyPath(Listing.path, path.path);
+    Listing.exact = path.exact != nullptr ? *path.exact : std::wstring();
 }
 
 // Empties the list outside a refill; whatever was listed is gone with it.
@@ -89,7 +99,11 @@ void ClearObjectList() {
 
 }  // namespace
 
-void RefillObjectList(HWND list, const char* path) {
+ObjectName CurrentDirectoryName() {
+    return {CurrentDirectory, CurrentDirectoryExact.empty() ? nullptr : &CurrentDirectoryExact};
+}
+
+void RefillObjectList(HWND list, const ObjectName& path) {
     // A fill under way owns the rows; nothing started from a message box it shows may replace them.
     if (IsFillRunning() || IsListedInThisCommand(list, path)) return;
     SetRedraw(list, FALSE);
@@ -106,10 +120,10 @@ int InitializeBrowser() {
     AppContext.SelectedPath = nullptr;
     DeleteAllTreeItems(AppContext.namespaceTree);
     ClearObjectList();
-    CopyPath(CurrentDirectory, RootPath);
+    KeepCurrentDirectory(RootPath);
     FillTreeFromRoot();
 
-    HTREEITEM item = FindTreeItemByPath(AppContext.namespaceTree, nullptr, CurrentDirectory);
+    HTREEITEM item = FindTreeItemByName(AppContext.namespaceTree, CurrentDirectoryName());
     if (item == nullptr) return 1;
     // The selection report lists the root; the refill below keeps those rows.
     SelectTreeItem(item);
@@ -122,6 +136,18 @@ int InitializeBrowser() {
 void UpOneLevel() {
     if (IsFillRunning()) return;
     NavigationCommand command;
+    if (!CurrentDirectoryExact.empty()) {
+        // A visible form's escapes hold backslashes of their own: the parent is the exact path's.
+        std::wstring parent = CurrentDirectoryExact.substr(0, CurrentDirectoryExact.rfind(L'\\'));
+        if (parent.empty()) parent = L"\\";
+        HTREEITEM item = FindTreeItemByExactPath(AppContext.namespaceTree, parent);
+        const char* block = TreeItemPath(AppContext.namespaceTree, item);
+        if (block == nullptr) return;
+        KeepCurrentDirectory(NameOfBlock(block));
+        SelectTreeItem(item);
+        ShowCurrentDirectory();
+        return;
+    }
     if (lstrlenA(CurrentDirectory) <= 1) return;
     char* last = std::strrchr(CurrentDirectory, '\\');
     if (last == nullptr) return;
@@ -140,14 +166,17 @@ void RefreshBrowser() {
     NavigationCommand command;
     SetRedraw(AppContext.namespaceTree, FALSE);
     SetRedraw(AppContext.objectList, FALSE);
-    CopyPath(SavedDirectory, CurrentDirectory);
+    // Kept while the notifications of the rebuild may overwrite CurrentDirectory.
+    char savedDirectory[kCurrentDirectorySize];
+    CopyPath(savedDirectory, CurrentDirectory);
+    const std::wstring savedExact = CurrentDirectoryExact;
     DeleteAllTreeItems(AppContext.namespaceTree);
     ClearObjectList();
     AppContext.SelectedPath = nullptr;
     FillTreeFromRoot();
-    CopyPath(CurrentDirectory, SavedDirectory);
+    KeepCurrentDirectory({savedDirectory, savedExact.empty() ? nullptr : &savedExact});
 
-    if (HTREEITEM item = FindTreeItemByPath(AppContext.namespaceTree, nullptr, CurrentDirectory)) {
+    if (HTREEITEM item = FindTreeItemByName(AppContext.namespaceTree, CurrentDirectoryName())) {
         SelectTreeItem(item);
         ExpandTreeItem(item);
         ShowCurrentDirectory();
@@ -160,8 +189,8 @@ void HandleBrowserNotify(int controlId, const NMHDR* header) {
     // While a fill runs only deletions are handled: each frees its item's path.
     if (IsFillRunning() && header->code != TVN_DELETEITEMA) return;
     if (HandleTreeNotify(controlId, header, &AppContext) == 1) {
-        RefillObjectList(AppContext.objectList, AppContext.SelectedPath);
-        CopyPath(CurrentDirectory, AppContext.SelectedPath);
+        RefillObjectList(AppContext.objectList, NameOfBlock(AppContext.SelectedPath));
+        KeepCurrentDirectory(NameOfBlock(AppContext.SelectedPath));
         SetStatusText(AppContext.instance, AppContext.statusBar, AppContext.SelectedPath);
     }
     if (HandleListNotify(AppContext.objectList, AppContext.namespaceTree, controlId, header, AppContext.instance,

@@ -103,16 +103,15 @@ RowHit FindClickedRow(HWND list, HWND notifier, char** path) {
 int OnRowDoubleClicked(HWND list, HWND tree, const NMHDR* header, HINSTANCE instance, const char** selectedPath) {
     char* path = nullptr;
     if (FindClickedRow(list, header->hwndFrom, &path) != RowHit::kFound) return 0;
-    // A row whose path text addresses nothing is never looked up by it: its
-    // text could name a directory of the tree that is another object.
-    HTREEITEM item = IsPathAddressable(path) ? FindTreeItemByPath(tree, nullptr, path) : nullptr;
+    // A row that carries an exact path is looked up by it, never by its text.
+    HTREEITEM item = FindTreeItemByName(tree, NameOfBlock(path));
     if (item != nullptr) {
         // The selection refills the list and frees this row's path: touch nothing after it.
         SendMessageA(tree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
         return 0;
     }
     *selectedPath = path;
-    ShowObjectProperties(list, instance, path);
+    ShowObjectProperties(list, instance, NameOfBlock(path));
     return 1;
 }
 

@@ -6,6 +6,7 @@
 
 #include "common/path_block.h"
 #include "namespace/directory_walk.h"
+#include "namespace/visible_name.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -220,18 +221,20 @@ TEST_F(DirectoryWalkTest, LongLinkTargetIsReadWhole) {
     EXPECT_EQ(recorder.rows[0], "LongTarget\tSymbolicLink\t" + target);
 }
 
-// Paths that would pass 259 characters are left out of the tree one by one;
-// their siblings with shorter names are still walked.
-TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
+// A path that would pass 259 characters goes into the tree and the list with
+// as much of its visible form as a block holds and its exact path, by which
+// it opens; its siblings with shorter names are walked as before.
+TEST_F(DirectoryWalkTest, OverlongChildPathsCarryTheirExactPaths) {
     std::string relative;
     std::string deepest;
     std::string deepestRelative;
+    std::vector<std::string> made;
     for (int level = 0; level < 12; ++level) {
         relative += (level == 0 ? "" : "\\") + std::string(20, static_cast<char>('a' + level));
-        std::string made = scratch.AddDirectory(relative);
-        ASSERT_FALSE(made.empty()) << made;
-        if (made.size() + 2 <= kMaxObjectPathLength) {
-            deepest = made;
+        made.push_back(scratch.AddDirectory(relative));
+        ASSERT_FALSE(made.back().empty()) << made.back();
+        if (made.back().size() + 2 <= kMaxObjectPathLength) {
+            deepest = made.back();
             deepestRelative = relative;
         }
     }
@@ -239,11 +242,19 @@ TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
 
     TreeRecorder recorder;
     WalkDirectoryTree(scratch.Path().c_str(), nullptr, TreeRecorder::Add, &recorder);
-    ASSERT_FALSE(recorder.nodes.empty());
-    for (const TreeNode& node : recorder.nodes) EXPECT_LE(node.path.size(), kMaxObjectPathLength);
+    ASSERT_EQ(recorder.nodes.size(), made.size());
+    for (std::size_t i = 0; i < made.size(); ++i) {
+        const char* block = recorder.blocks[i];
+        EXPECT_LE(std::strlen(block), kMaxObjectPathLength);
+        const bool fits = made[i].size() <= kMaxObjectPathLength;
+        ASSERT_EQ(ExactPathOf(block) == nullptr, fits) << made[i];
+        if (!fits) {
+            EXPECT_EQ(*ExactPathOf(block), WidenPath(made[i]));
+        }
+        EXPECT_EQ(OpenAnyObject(NameOfBlock(block), 0).typeIndex, kTypeDirectory) << made[i];
+    }
 
-    // The directory holding a too-long child lists it too, with as much of its
-    // path as a block holds, marked as one that opens nothing.
+    // The directory holding a too-long child lists it too.
     RowRecorder rows;
     const std::vector<ListedRow> listed = WalkObjectRows(deepest.c_str(), RowRecorder::Add, &rows);
     ASSERT_EQ(listed.size(), 2u);
@@ -259,24 +270,26 @@ TEST_F(DirectoryWalkTest, OverlongChildPathsAreSkippedAlone) {
 }
 
 // Every entry becomes a row. A name that ANSI cannot carry shows in its
-// visible form, keeps its columns in place, and its path block opens nothing,
-// though its namesakes exist; its target and its directory test still come
-// from the object itself. The tree never descends into it.
-TEST_F(DirectoryWalkTest, NamesAnsiCannotCarryAreListedVisiblyAndOpenNothing) {
+// visible form and keeps its columns in place; its block carries its exact
+// path, which opens it and none of the namesakes the name would become if
+// cut or turned into "?". The tree enters such a directory and lists its
+// children.
+TEST_F(DirectoryWalkTest, NamesAnsiCannotCarryAreListedVisiblyAndOpenExactly) {
     using Kind = ScratchDirectory::WideKind;
     const struct {
         Kind kind;
         std::wstring name;
         std::string row;
+        int typeIndex;
     } cases[] = {
-        {Kind::Event, L"\u0416\u4e2d", "\\u0416\\u4E2D\tEvent"},
-        {Kind::Event, std::wstring(L"Ev\0x", 4), "Ev\\0x\tEvent"},
-        {Kind::Event, L"Tab\tName", "Tab\\tName\tEvent"},
-        {Kind::SymbolicLink, L"Ln\u0416", "Ln\\u0416\tSymbolicLink\t\\Device\\Null"},
-        {Kind::Directory, L"Dir\u0416", "Dir\\u0416\tDirectory"},
+        {Kind::Event, L"\u0416\u4e2d", "\\u0416\\u4E2D\tEvent", kTypeEvent},
+        {Kind::Event, std::wstring(L"Ev\0x", 4), "Ev\\0x\tEvent", kTypeEvent},
+        {Kind::Event, L"Tab\tName", "Tab\\tName\tEvent", kTypeEvent},
+        {Kind::SymbolicLink, L"Ln\u0416", "Ln\\u0416\tSymbolicLink\t\\Device\\Null", kTypeSymbolicLink},
+        {Kind::Directory, L"Dir\u0416", "Dir\\u0416\tDirectory", kTypeDirectory},
     };
     for (const auto& c : cases) ASSERT_TRUE(scratch.AddWide(c.kind, c.name, L"\\Device\\Null")) << c.row;
-    // Namesakes that the names would become if cut or turned into "?".
+    ASSERT_TRUE(scratch.AddWide(Kind::Event, L"Dir\u0416\\Inner"));
     scratch.AddSemaphore("Ev", 1, 2);
     scratch.AddSemaphore("Tab", 1, 2);
     scratch.AddSemaphore("??", 1, 2);
@@ -287,15 +300,30 @@ TEST_F(DirectoryWalkTest, NamesAnsiCannotCarryAreListedVisiblyAndOpenNothing) {
     for (const auto& c : cases) EXPECT_TRUE(recorder.HasRow(c.row)) << c.row;
     for (const char* name : {"Ev", "Tab", "??"}) EXPECT_TRUE(recorder.HasRow(std::string(name) + "\tSemaphore"));
 
+    const std::wstring directory = WidenPath(scratch.Path());
     for (const ListedRow& row : rows) {
         const std::string path = row.path;
         const bool escaped = path.find('\\', scratch.Path().size() + 1) != std::string::npos;
         EXPECT_EQ(IsPathAddressable(row.path), !escaped) << path;
         EXPECT_EQ(row.isDirectory, path == scratch.PathOf("Dir\\u0416")) << path;
+        const int opened = OpenAnyObject(NameOfBlock(row.path), 0).typeIndex;
+        for (const auto& c : cases) {
+            if (path != scratch.PathOf(c.row.substr(0, c.row.find('\t')))) continue;
+            ASSERT_NE(ExactPathOf(row.path), nullptr) << path;
+            EXPECT_EQ(*ExactPathOf(row.path), directory + L"\\" + c.name) << path;
+            EXPECT_EQ(opened, c.typeIndex) << path;
+        }
+        if (!escaped) {
+            EXPECT_EQ(opened, kTypeSemaphore) << path;
+        }
     }
     TreeRecorder tree;
     WalkDirectoryTree(scratch.Path().c_str(), nullptr, TreeRecorder::Add, &tree);
-    EXPECT_TRUE(tree.nodes.empty());
+    ASSERT_EQ(tree.nodes.size(), 1u);
+    EXPECT_EQ(tree.nodes[0].name, "Dir\\u0416");
+    RowRecorder inner;
+    WalkObjectRows(NameOfBlock(tree.blocks[0]), RowRecorder::Add, &inner);
+    EXPECT_EQ(inner.rows, std::vector<std::string>{"Inner\tEvent"});
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ TEST_F(SecurityPageTest, KindChoosesTableAndMapping) {
         ExpectObjectTypeDescriptor(permissions.type, c.mapping);
         EXPECT_EQ(permissions.descriptor, SecurityPage.daclDescriptor);
         EXPECT_EQ(permissions.context.descriptorValid, &SecurityPage.daclReadable);
-        EXPECT_STREQ(permissions.context.path, c.path.c_str());
+        EXPECT_STREQ(permissions.context.name.path, c.path.c_str());
         EXPECT_EQ(permissions.objectName, std::wstring(c.path.begin(), c.path.end()));
 
         const EditorCall& auditing = Calls[1];

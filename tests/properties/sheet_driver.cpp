@@ -9,6 +9,7 @@
 
 #include "namespace/native_services.h"
 #include "properties/object_properties.h"
+#include "properties/sheet_object.h"
 #include "support/test_namespace.h"
 
 namespace {
@@ -42,16 +43,16 @@ struct LocalBlock {
 
 }  // namespace
 
-std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function<void(HWND)>& onSheet,
+std::vector<CaughtDialog> RunPropertySheet(const ObjectName& path, const std::function<void(HWND)>& onSheet,
                                            const DialogCatcher::Handler& others) {
     return RunSheet([path] { ShowObjectProperties(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, others);
 }
 
-std::vector<CaughtDialog> RunInspectionSheet(const char* path, const std::function<void(HWND)>& onSheet) {
+std::vector<CaughtDialog> RunInspectionSheet(const ObjectName& path, const std::function<void(HWND)>& onSheet) {
     return RunSheet([path] { ShowObjectInspection(nullptr, GetModuleHandleA(nullptr), path); }, onSheet, nullptr);
 }
 
-std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const char* path,
+std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const ObjectName& path,
                                           const std::function<void(HWND)>& onSheet,
                                           const DialogCatcher::Handler& others) {
     return RunSheet(
@@ -62,7 +63,9 @@ std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC proc
             page.hInstance = GetModuleHandleA(nullptr);
             page.pszTemplate = templateName;
             page.pfnDlgProc = procedure;
-            page.lParam = reinterpret_cast<LPARAM>(path);
+            SheetObject object;
+            object.Assign(path);
+            page.lParam = reinterpret_cast<LPARAM>(&object);
             PROPSHEETHEADERA header = {};
             header.dwSize = sizeof header;
             header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;

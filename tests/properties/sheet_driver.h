@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "namespace/object_opener.h"
 #include "support/dialog_catcher.h"
 #include "support/sheet_pages.h"
 
@@ -15,17 +16,17 @@
 // the sheet is closed with its OK ("Close") button. Other windows go to
 // `others`, dialogs a moment after they show (or are closed). Returns every
 // window that was caught, with the caption it had when it was first shown.
-std::vector<CaughtDialog> RunPropertySheet(const char* path, const std::function<void(HWND sheet)>& onSheet,
+std::vector<CaughtDialog> RunPropertySheet(const ObjectName& path, const std::function<void(HWND sheet)>& onSheet,
                                            const DialogCatcher::Handler& others = nullptr);
 
 // The same with a sheet holding one page of the program's, for paths the
 // full sheet would refuse to show.
-std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const char* path,
+std::vector<CaughtDialog> RunOnePageSheet(const char* templateName, DLGPROC procedure, const ObjectName& path,
                                           const std::function<void(HWND sheet)>& onSheet,
                                           const DialogCatcher::Handler& others = nullptr);
 
 // The same with the sheet of the Inspect Object command.
-std::vector<CaughtDialog> RunInspectionSheet(const char* path, const std::function<void(HWND sheet)>& onSheet);
+std::vector<CaughtDialog> RunInspectionSheet(const ObjectName& path, const std::function<void(HWND sheet)>& onSheet);
 
 // The texts of the message boxes caught, each checked for the program's
 // error style: caption "Tarnel".

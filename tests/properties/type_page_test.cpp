@@ -20,6 +20,7 @@
 #include "common/count_text.h"
 #include "common/list_view.h"
 #include "namespace/fact_format.h"
+#include "namespace/visible_name.h"
 #include "properties/type_page.h"
 #include "resource_ids.h"
 #include "sheet_driver.h"
@@ -77,10 +78,11 @@ TypeView ReadWhenCounted(HWND page) {
     return ReadTypePage(page);
 }
 
-// The page alone in a sheet for path, read once its count has ended.
-TypeView ShowTypePage(const std::string& path) {
+// The page alone in a sheet for path (with its exact path, where a row
+// would carry one), read once its count has ended.
+TypeView ShowTypePage(const std::string& path, const std::wstring* exact = nullptr) {
     TypeView view;
-    RunOnePageSheet("TYPE_PAGE", TypePageProc, path.c_str(),
+    RunOnePageSheet("TYPE_PAGE", TypePageProc, ObjectName(path.c_str(), exact),
                     [&](HWND sheet) { view = ReadWhenCounted(ShowPage(sheet, 0)); });
     return view;
 }
@@ -284,10 +286,13 @@ TEST_F(TypePageTest, EachKindShowsItsOwnLines) {
     TestKey key;
     ASSERT_FALSE(key.Path().empty());
 
+    // A TAB the ANSI path carries is shown escaped; the row carries the exact path.
+    const std::wstring tabName = WidenPath(scratch_.Path()) + L"\\Tab\tName";
     const struct {
         std::string path;
         std::string typeName;
         std::vector<ExpectedLine> lines;
+        const std::wstring* exact = nullptr;
     } cases[] = {
         {AddSizedSection(scratch_, "Data", 65536), "Section",
          {{"This section", "Size", "65,536 bytes"}, {"This section", "Attributes", Escaped("0x08000000 (commit)")}}},
@@ -320,12 +325,12 @@ TEST_F(TypePageTest, EachKindShowsItsOwnLines) {
          {{"This link", "End of chain", Escaped("nothing: " + scratch_.PathOf("Nothing") + " is not there")}}},
         {relative, "SymbolicLink",
          {{"This link", "End of chain", Escaped("nothing: \"Target\" is no path the namespace resolves")}}},
-        {scratch_.PathOf("Tab\\tName"), "Event", {{kEveryEvent, "Read from", R"(\(0 values\))"}}},
+        {scratch_.PathOf("Tab\\tName"), "Event", {{kEveryEvent, "Read from", R"(\(0 values\))"}}, &tabName},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.path);
         ASSERT_FALSE(c.path.empty());
-        const TypeView view = ShowTypePage(c.path);
+        const TypeView view = ShowTypePage(c.path, c.exact);
         EXPECT_EQ(view.summary, c.path);
         ExpectLines(view, FiguresOf(c.typeName));
         ExpectLines(view, c.lines);

@@ -1,7 +1,8 @@
 // A namespace full of what the browser does not expect, all at once:
 // very long names and targets, links to nowhere, paths past the block size,
-// format characters, names beyond the ANSI code page, objects that vanish,
-// directories that refuse, and an object of a type no open accepts.
+// format characters, names beyond the ANSI code page (with NUL, TAB, a lone
+// surrogate), each beside the namesake its ANSI form would be, objects that
+// vanish, directories that refuse, and an object of a type no open accepts.
 #include <map>
 #include <set>
 
@@ -10,6 +11,7 @@
 #include "resource_ids.h"
 #include "sheet_reader.h"
 #include "support/test_namespace.h"
+#include "namespace/visible_name.h"
 #include "views/navigation.h"
 
 extern "C" NTSTATUS NTAPI NtCreateJobObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
@@ -106,16 +108,29 @@ protected:
         Expect("%n%n%s%x", scratch_.AddEvent("%n%n%s%x", false, true), {"Event", "", true});
         Expect("%s", scratch_.AddSymbolicLink("%s", "\\%n%s"), {"SymbolicLink", "\\%n%s", true});
 
-        // One name the ANSI code page holds; one it does not; one with a NUL
-        // and one with a TAB, beside the namesakes their cut forms would be.
+        // One name the ANSI code page holds; others it does not, or only as
+        // text that a NUL would cut or a TAB split, each beside the namesakes
+        // its cut or "?" form would be: every row opens its own object.
         heldName_ = L"Caf\u00e9";
-        AddWideEvent(heldName_, "Caf\xe9");
-        foreignName_ = L"\u0416\u0443\u043a\u4e2d";
-        AddWideEvent(foreignName_, "\\u0416\\u0443\\u043A\\u4E2D");
-        AddWideEvent(std::wstring(L"Ev\0x", 4), "Ev\\0x");
+        AddWide(heldName_, "Caf\xe9");
+        foreignName_ = L"\u0416\u0443\u043a";
+        AddWide(foreignName_, "\\u0416\\u0443\\u043A");
+        Expect("???", scratch_.AddSemaphore("???", 1, 2), {"Semaphore", "", true});
+        AddWide(std::wstring(L"Ev\0x", 4), "Ev\\0x");
         Expect("Ev", scratch_.AddSemaphore("Ev", 1, 2), {"Semaphore", "", true});
-        AddWideEvent(L"Tab\tName", "Tab\\tName");
+        Expect("A", scratch_.AddEvent("A", true, false), {"Event", "", true});
+        AddWide(std::wstring(L"A\0B", 3), "A\\0B", ScratchDirectory::WideKind::Semaphore);
+        AddWide(L"Tab\tName", "Tab\\tName");
         Expect("Tab", scratch_.AddSemaphore("Tab", 1, 2), {"Semaphore", "", true});
+        Expect("Tab Name", scratch_.AddSemaphore("Tab Name", 1, 2), {"Semaphore", "", true});
+        AddWide(L"Lone\xD800", "Lone\\uD800");
+        AddWide(L"Dir\u0416", "Dir\\u0416", ScratchDirectory::WideKind::Directory);
+        ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Dir\u0416\\Child"));
+        ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Directory, L"Dir\u0416\\Sub"));
+        // 300 characters: a path no block holds, shown as far as it fits.
+        const std::string wide300(300, 'W');
+        Expect(wide300, scratch_.AddEvent(wide300, true, false), {"Event", "", true});
+        paths_[wide300].resize(kMaxObjectPathLength);
 
         Expect("Empty", scratch_.AddDirectory("Empty"), {"Directory", "", true});
         AddLockedDirectory("Locked");
@@ -158,13 +173,16 @@ protected:
         ASSERT_FALSE(scratch_.AddEvent(relative + "\\" + std::string(fits, 'E') + "\\x", true, false).empty());
     }
 
-    // A name that ANSI carries is listed as itself and opens; any other is
-    // listed in its visible form (those of code page 1252 here) and opens nothing.
-    void AddWideEvent(const std::wstring& name, const std::string& visible) {
+    // A name that ANSI carries is listed as itself; any other in its visible
+    // form (those of code page 1252 here). Both open their own object.
+    void AddWide(const std::wstring& name, const std::string& visible,
+                 ScratchDirectory::WideKind kind = ScratchDirectory::WideKind::Event) {
         ASSERT_EQ(GetACP(), 1252u) << "the visible forms expected are those of code page 1252";
-        ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, name));
-        const bool exact = RoundTrips(name) && visible == AnsiOf(name);
-        Expect(visible, scratch_.PathOf(visible), {"Event", "", exact});
+        ASSERT_TRUE(scratch_.AddWide(kind, name));
+        const bool directory = kind == ScratchDirectory::WideKind::Directory;
+        const char* type = directory ? "Directory" : kind == ScratchDirectory::WideKind::Event ? "Event" : "Semaphore";
+        Expect(visible, scratch_.PathOf(visible), {type, "", true});
+        if (visible.find('\\') != std::string::npos) exact_[visible] = WidenPath(scratch_.Path()) + L"\\" + name;
     }
 
     // A directory whose descriptor grants nobody anything.
@@ -200,6 +218,7 @@ protected:
     std::map<std::string, std::string> paths_;
     std::string longName_, longTarget_, gone_, edgeDirectory_, edgeEvent_, tooLongEvent_, tooLongDirectory_;
     std::wstring heldName_, foreignName_;
+    std::map<std::string, std::wstring> exact_;  // the exact paths of the names added in UTF-16
     std::vector<std::string> deepChain_;
 };
 
@@ -215,6 +234,7 @@ TEST_F(HostileNamespaceTest, ListAndTreeShowEveryEntryWithItsOwnData) {
         std::multiset<std::string> expected;
         for (const auto& [name, row] : rows_) expected.insert(name);
         EXPECT_EQ(shown, expected);
+        for (const std::string& name : shown) EXPECT_EQ(shown.count(name), expected.count(name)) << name;
 
         for (int row = 0; row < static_cast<int>(names.size()); ++row) {
             const std::string name = RowField(row, 0);
@@ -228,7 +248,9 @@ TEST_F(HostileNamespaceTest, ListAndTreeShowEveryEntryWithItsOwnData) {
         // The tree holds the fixture's directories, the one that refuses included.
         const std::vector<std::string> directories = TreeChildren(TreeItem(scratch_.Path()));
         EXPECT_EQ(std::set<std::string>(directories.begin(), directories.end()),
-                  (std::set<std::string>{"Empty", "Locked", "Deep" + std::string(36, 'd')}));
+                  (std::set<std::string>{"Empty", "Locked", "Deep" + std::string(36, 'd'), "Dir\\u0416"}));
+        EXPECT_EQ(TreeChildren(FindTreeItemByExactPath(AppContext.namespaceTree, exact_["Dir\\u0416"])),
+                  std::vector<std::string>{"Sub"});
         EXPECT_TRUE(TreeChildren(TreeItem(scratch_.PathOf("Empty"))).empty());
         EXPECT_TRUE(TreeChildren(TreeItem(scratch_.PathOf("Locked"))).empty());
         EXPECT_EQ(StatusText(), ExpectedStatus(scratch_.Path()));
@@ -243,7 +265,7 @@ TEST_F(HostileNamespaceTest, PropertiesShowTheObjectOrSayOnceThatItCannotBeOpene
     scratch_.Remove(gone_);  // vanishes before the window ever lists it
     rows_.erase("Gone %s %n");
     ASSERT_TRUE(OpenBrowser());
-    SheetReader reader;
+    SheetReader reader(true);
     ShowScratch();
 
     for (const auto& [name, expected] : rows_) {
@@ -261,6 +283,13 @@ TEST_F(HostileNamespaceTest, PropertiesShowTheObjectOrSayOnceThatItCannotBeOpene
             ASSERT_EQ(reader.Sheets().size(), 1u);
             EXPECT_EQ(reader.Sheets()[0].name, path);
             EXPECT_EQ(reader.Sheets()[0].type, expected.type);
+            if (exact_.count(name) != 0) {
+                // Its own object, not a namesake: one handle besides the page's, and its DACL.
+                EXPECT_EQ(reader.Sheets()[0].handles, "1");
+                EXPECT_TRUE(reader.Sheets()[0].permissionsRead);
+                ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
+                EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), exact_[name]);
+            }
             if (expected.type == "SymbolicLink") {
                 EXPECT_EQ(reader.Sheets()[0].linkValue, expected.target);
             }
@@ -326,14 +355,17 @@ TEST_F(HostileNamespaceTest, NavigationReachesEveryPathThatFitsAndNoFurther) {
     const std::string edgeName = edgeDirectory_.substr(edgeDirectory_.rfind('\\') + 1);
     const std::string edgeEventName = edgeEvent_.substr(edgeEvent_.rfind('\\') + 1);
     // Entries whose paths do not fit are listed as well, the directory among
-    // the directories, but only the tree's directory can be entered.
+    // the directories, and it is entered like any other, by its exact path.
     EXPECT_EQ(ListNames(), (std::vector<std::string>{edgeName, tooLongDirectory_, edgeEventName, tooLongEvent_}));
-    EXPECT_EQ(TreeChildren(TreeCaret()), std::vector<std::string>{edgeName});
-    const std::string shownPath = deepChain_.back() + "\\" + tooLongDirectory_;
+    EXPECT_EQ(TreeChildren(TreeCaret()), (std::vector<std::string>{edgeName, tooLongDirectory_}));
+    const std::string tooLongPath = deepChain_.back() + "\\" + tooLongDirectory_;
     ClickList(NM_DBLCLK, FindRow(tooLongDirectory_));
+    EXPECT_EQ(CurrentDirectory, tooLongPath.substr(0, kMaxObjectPathLength));
+    EXPECT_EQ(CurrentDirectoryExact, WidenPath(tooLongPath));
+    EXPECT_TRUE(ListNames().empty());
+    Command(CMD_UP_ONE_LEVEL);
     EXPECT_STREQ(CurrentDirectory, deepChain_.back().c_str());
-    ASSERT_EQ(reader.Messages().size(), 1u);
-    EXPECT_EQ(reader.Messages()[0].text, "Unable to open " + shownPath.substr(0, kMaxObjectPathLength));
+    EXPECT_TRUE(reader.Messages().empty());
 
     // The longest path that fits is shown whole wherever the program shows it.
     OpenProperties(FindRow(edgeEventName));
@@ -366,8 +398,64 @@ TEST_F(HostileNamespaceTest, NavigationReachesEveryPathThatFitsAndNoFurther) {
         Command(CMD_UP_ONE_LEVEL);
         EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
     }
-    EXPECT_EQ(reader.Messages().size(), 1u);  // the too-long directory's, above
+    EXPECT_TRUE(reader.Messages().empty());
     EXPECT_EQ(reader.Sheets().size(), 1u);
+}
+
+// Names no ANSI text carries are reached as every name is: the tree enters a
+// directory so named and lists its children, Refresh and Up keep to it, and
+// Go To takes the exact name pasted as Unicode text and lands on its object,
+// never its namesake; the visible form typed is only the text it is.
+TEST_F(HostileNamespaceTest, ExactNamesAreReachedWhateverTheyHold) {
+    ASSERT_TRUE(OpenBrowser());
+    SheetReader reader;
+    ShowScratch();
+    const std::string directory = "Dir\\u0416";
+    ClickList(NM_DBLCLK, FindRow(directory));
+    EXPECT_EQ(CurrentDirectoryExact, exact_[directory]);
+    const std::vector<std::string> children = ListNames();
+    EXPECT_EQ(std::set<std::string>(children.begin(), children.end()), (std::set<std::string>{"Sub", "Child"}));
+    Command(CMD_REFRESH);
+    EXPECT_EQ(CurrentDirectoryExact, exact_[directory]);
+    EXPECT_EQ(ListNames(), children);
+    ClickList(NM_DBLCLK, FindRow("Sub"));
+    EXPECT_EQ(CurrentDirectoryExact, exact_[directory] + L"\\Sub");
+    Command(CMD_UP_ONE_LEVEL);
+    Command(CMD_UP_ONE_LEVEL);
+    EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
+    EXPECT_TRUE(CurrentDirectoryExact.empty());
+
+    auto goTo = [](const std::wstring& text) {
+        std::vector<std::string> messages;
+        HWND box = nullptr;
+        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+            if (caught.isMessageBox) {
+                messages.push_back(caught.text);
+                if (box != nullptr) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+                return false;
+            }
+            if (caught.caption != "Go To") return false;
+            box = dialog;
+            SetDlgItemTextW(dialog, IDC_GOTO_PATH, text.c_str());
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            return true;
+        });
+        Command(CMD_GO_TO);
+        return messages;
+    };
+    for (const char* name : {"\\u0416\\u0443\\u043A", "Tab\\tName", "Lone\\uD800"}) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(goTo(exact_[name]).empty());
+        ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
+        EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), exact_[name]);
+        EXPECT_EQ(SelectedNames(), std::vector<std::string>{name});
+    }
+    ASSERT_TRUE(goTo(exact_[directory] + L"\\Child").empty());
+    EXPECT_EQ(CurrentDirectoryExact, exact_[directory]);
+    EXPECT_EQ(SelectedNames(), std::vector<std::string>{"Child"});
+    EXPECT_EQ(goTo(WidenPath(scratch_.PathOf(directory))),
+              std::vector<std::string>{scratch_.Path() + " exists, but holds nothing named \"Dir\"."});
+    EXPECT_TRUE(reader.Sheets().empty());
 }
 
 // A name the ANSI code page cannot hold would become another name; the list
@@ -375,8 +463,7 @@ TEST_F(HostileNamespaceTest, NavigationReachesEveryPathThatFitsAndNoFurther) {
 TEST_F(HostileNamespaceTest, NameOutsideTheCodePageNeverOpensItsNamesake) {
     const std::string namesake = AnsiOf(foreignName_);
     if (RoundTrips(foreignName_)) GTEST_SKIP() << "the ANSI code page holds the name";
-    const std::string semaphore = scratch_.AddSemaphore(namesake, 2, 5);
-    ASSERT_FALSE(semaphore.empty());
+    ASSERT_EQ(namesake, "???");  // the fixture's semaphore
     ASSERT_TRUE(OpenBrowser());
     SheetReader reader;
     ShowScratch();

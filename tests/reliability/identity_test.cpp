@@ -96,7 +96,7 @@ TEST_F(IdentityTest, SheetIsModalAndKeepsItsObjectWhenTheListChanges) {
         rowFreed = GetPathBlockCounts().freed > freed;
         PropSheet_SetCurSel(sheet, nullptr, 1);
         HWND page = PropSheet_GetCurrentPageHwnd(sheet);
-        securityPath = SecurityPage.path;
+        securityPath = SecurityPage.object.path;
         for (int i = 0; i < 3; ++i) buttons[i] = IsWindowEnabled(GetDlgItem(page, IDC_SECURITY_PERMISSIONS + i));
     });
     ClickList(NM_CLICK, FindRow("Link"));

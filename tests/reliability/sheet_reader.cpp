@@ -57,9 +57,14 @@ void CALLBACK SheetReader::ReadPendingSheet(HWND, UINT, UINT_PTR id, DWORD) {
             seen.name = WindowText(page, IDC_DETAIL_NAME);
             seen.type = WindowText(page, IDC_DETAIL_TYPE);
             seen.linkValue = WindowText(page, IDC_DETAIL_SECTION_VALUE2);
+            seen.handles = WindowText(page, IDC_DETAIL_HANDLES);
+        }
+        if (reader->showSecurity_) {
+            PropSheet_SetCurSel(sheet, nullptr, 1);
+            HWND security = PropSheet_GetCurrentPageHwnd(sheet);
+            seen.permissionsRead = IsWindowEnabled(GetDlgItem(security, IDC_SECURITY_PERMISSIONS)) != FALSE;
         }
         reader->sheets_.push_back(seen);
-        if (reader->showSecurity_) PropSheet_SetCurSel(sheet, nullptr, 1);
         if (reader->during_) reader->during_(sheet);
     }
     PostMessageA(sheet, WM_COMMAND, IDCANCEL, 0);

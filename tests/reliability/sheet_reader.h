@@ -15,6 +15,8 @@ struct SeenSheet {
     std::string name;       // the path the page shows
     std::string type;
     std::string linkValue;  // second value of the type section (a link's target)
+    std::string handles;    // the Details page's handle count
+    bool permissionsRead = false;  // the Security page read the DACL (shown only with showSecurity)
 };
 
 class SheetReader {

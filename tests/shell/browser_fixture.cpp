@@ -62,7 +62,7 @@ std::string BrowserTest::StatusText() {
 std::vector<std::string> BrowserTest::ListNames() {
     std::vector<std::string> names(ListView_GetItemCount(AppContext.objectList));
     for (size_t row = 0; row < names.size(); ++row) {
-        char text[kObjectPathBlockSize] = {};
+        char text[1024] = {};  // names are not bound by a path block
         ListView_GetItemText(AppContext.objectList, static_cast<int>(row), 0, text, sizeof text);
         names[row] = text;
     }

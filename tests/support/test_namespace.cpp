@@ -171,6 +171,9 @@ bool ScratchDirectory::AddWide(WideKind kind, const std::wstring& name, const st
     case WideKind::Event:
         status = NtCreateEvent(&handle, kAllAccess, attributes.Get(), 0, FALSE);
         break;
+    case WideKind::Semaphore:
+        status = NtCreateSemaphore(&handle, kAllAccess, attributes.Get(), 1, 2);
+        break;
     case WideKind::Directory:
         status = NtCreateDirectoryObject(&handle, kAllAccess, attributes.Get());
         break;

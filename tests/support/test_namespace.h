@@ -43,7 +43,7 @@ public:
     std::string AddSection(const std::string& relative);
     // An object with a UTF-16 name of this directory, for names that no ANSI
     // path can carry (characters outside the code page, NUL, TAB); true when made.
-    enum class WideKind { Event, Directory, SymbolicLink };
+    enum class WideKind { Event, Semaphore, Directory, SymbolicLink };
     bool AddWide(WideKind kind, const std::wstring& name, const std::wstring& target = L"");
     // Keeps an extra object alive for as long as this directory.
     void Keep(HANDLE handle) {

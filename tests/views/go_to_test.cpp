@@ -1,8 +1,11 @@
 // Going to a path, following links, copying paths and starting at a path,
 // through the real window and its Go To box.
+#include <cstring>
+
 #include "browser_fixture.h"
 #include "resource_ids.h"
 #include "support/test_namespace.h"
+#include "namespace/visible_name.h"
 #include "views/navigation.h"
 
 namespace {
@@ -204,8 +207,11 @@ TEST_F(GoToTest, CommandsLandOnTheExactObjectBesideLookalikes) {
         EXPECT_TRUE(GoTo(c.typed).empty());
         ExpectShown(c.directory, c.selected);
     }
-    EXPECT_EQ(GoTo(scratch_.PathOf(longName)),
-              std::vector<std::string>{scratch_.PathOf(longName) + " exists, but its path is too long to show."});
+    // A path too long for a block lands on its object, which its row reaches by its exact path.
+    EXPECT_TRUE(GoTo(scratch_.PathOf(longName)).empty());
+    EXPECT_EQ(SelectedNames(), std::vector<std::string>{longName});
+    ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
+    EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), WidenPath(scratch_.PathOf(longName)));
     EXPECT_EQ(GoTo(scratch_.PathOf("Dir\\")),
               std::vector<std::string>{"\"" + scratch_.PathOf("Dir\\") +
                                        "\" has an empty name in it (\"\\\\\", or a \"\\\" at its end): the namespace "
@@ -274,15 +280,31 @@ TEST_F(GoToTest, CopyPathTakesTheFocusedPanesSelection) {
     Command(CMD_COPY_PATH);
     EXPECT_EQ(clipboard(CF_UNICODETEXT), std::wstring(scratch_.Path().begin(), scratch_.Path().end()));
 
-    // A name no path carries is copied as shown, and the status bar says so.
+    // A name shown in its visible form is copied exactly as Unicode text and
+    // as shown as ANSI text; one holding NUL, which no text carries, as shown
+    // alone. The status bar says which.
     ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Tab\tName"));
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, std::wstring(L"A\0B", 3)));
     SetFocus(AppContext.objectList);
     Command(CMD_REFRESH);
-    SetFocus(AppContext.objectList);
-    SelectRow(FindRow("Tab\\tName"));
-    Command(CMD_COPY_PATH);
-    EXPECT_EQ(clipboard(CF_TEXT), std::wstring(scratch_.Path().begin(), scratch_.Path().end()) + L"\\Tab\\tName");
-    EXPECT_EQ(StatusText().rfind("Copied as shown", 0), 0u) << StatusText();
+    const std::wstring directory(scratch_.Path().begin(), scratch_.Path().end());
+    const struct {
+        const char* row;
+        std::wstring unicode;
+        const char* status;
+    } cases[] = {
+        {"Tab\\tName", directory + L"\\Tab\tName", "Copied the exact path as Unicode text"},
+        {"A\\0B", directory + L"\\A\\0B", "Copied as shown; a path holding NUL"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.row);
+        SetFocus(AppContext.objectList);
+        SelectRow(FindRow(c.row));
+        Command(CMD_COPY_PATH);
+        EXPECT_EQ(clipboard(CF_TEXT), directory + L"\\" + std::wstring(c.row, c.row + std::strlen(c.row)));
+        EXPECT_EQ(clipboard(CF_UNICODETEXT), c.unicode);
+        EXPECT_EQ(StatusText().rfind(c.status, 0), 0u) << StatusText();
+    }
 }
 
 // Given a path at start, the window shows it first; the settings are read as always.
