@@ -55,8 +55,10 @@ int Compare(const std::vector<std::wstring>& operands, const SnapshotOptions& op
                    EscapeText(difference.oldValue) + '\t' + EscapeText(difference.newValue) + "\n");
     }
     const long count = static_cast<long>(result.differences.size());
-    output.Error(FormatCount(count) + (count == 1 ? " difference" : " differences") + " in " +
-                 VisiblePath(result.scope) + ".\n");
+    const std::string counted = count == 0   ? std::string("No differences")
+                                : count == 1 ? std::string("1 difference")
+                                             : FormatCount(count) + " differences";
+    output.Error(counted + " in " + VisiblePath(result.scope) + ".\n");
     return count == 0 ? kExitSame : kExitDifferent;
 }
 

@@ -84,6 +84,7 @@ TEST(SnapshotConsoleTest, SavesComparesAndSaysSoByItsExitStatus) {
                                        Quoted(root));
     EXPECT_EQ(same.status, 0) << same.error;
     EXPECT_EQ(same.out, "");
+    EXPECT_EQ(same.error, "No differences in " + scratch.Path() + ".\n");
 
     ScratchFile bad("console bad");
     bad.Write("TarnelSnapshot\t1\troot=\\\twindows=\taccount=\ttime=\tdevices=no\r\nobject\t\\\tDirectory\r\n");
