@@ -33,8 +33,6 @@ bool DeeperOf(std::wstring_view a, std::wstring_view b, std::wstring& deeper) {
     return false;
 }
 
-std::wstring Widen(const std::string& ansi) { return WidenPath(ansi); }
-
 std::wstring Shown(const SnapshotFact& fact) {
     switch (fact.state) {
     case SnapshotFact::State::Read:
@@ -50,7 +48,7 @@ std::wstring Shown(const SnapshotFact& fact) {
 std::wstring ShownRights(const SnapshotFact& fact, const std::wstring& typeName) {
     ACCESS_MASK mask = 0;
     if (fact.state != SnapshotFact::State::Read || !ParseRights(fact.text, mask)) return Shown(fact);
-    return Widen(DescribeAccess(mask, VisibleName(typeName)));
+    return WidenPath(DescribeAccess(mask, VisibleName(typeName)));
 }
 
 // Compared where both asked for the fact and at least one read it: two
@@ -166,7 +164,8 @@ SnapshotComparison CompareSnapshots(SnapshotContents& older, SnapshotContents& n
                                ", the new one " + VisiblePath(newRoot) + ".");
         return result;
     }
-    if (!within.empty() && !DeeperOf(result.scope, within, result.scope)) {
+    const std::wstring shared = result.scope;
+    if (!within.empty() && !DeeperOf(shared, within, result.scope)) {
         result.notes.push_back("The snapshots hold nothing of " + VisiblePath(within) + ".");
         return result;
     }
