@@ -1,9 +1,10 @@
 // Measures listing and navigating huge directories against two floors of the
 // platform's: the bare single-entry enumeration, and that enumeration with
 // one directory test per entry; then the Handles page against a helper
-// process holding as many events (bench/handles_bench.cpp).
+// process holding as many events (bench/handles_bench.cpp), the Find boxes
+// (bench/find_bench.cpp) and snapshots (bench/snapshot_bench.cpp).
 //
-//   namespace_bench [directories|handles] [n ...]   default: both parts, sizes 1000 10000 30000
+//   namespace_bench [directories|handles|find|snapshot] [n ...]   default: every part, sizes 1000 10000 30000
 //
 // Prints a table and one "BENCH key=value" line per figure.
 
@@ -19,6 +20,7 @@
 #include "bench/bench_support.h"
 #include "bench/find_bench.h"
 #include "bench/handles_bench.h"
+#include "bench/snapshot_bench.h"
 #include "common/path_block.h"
 #include "views/directory_fill.h"
 #include "namespace/directory_walk.h"
@@ -345,7 +347,7 @@ void MeasureDirectories(const std::vector<long>& sizes) {
 
 int main(int argc, char** argv) {
     const std::string part = argc > 1 ? argv[1] : "";
-    const bool onePart = part == "directories" || part == "handles" || part == "find";
+    const bool onePart = part == "directories" || part == "handles" || part == "find" || part == "snapshot";
     std::vector<long> sizes;
     for (int i = onePart ? 2 : 1; i < argc; ++i) sizes.push_back(std::strtol(argv[i], nullptr, 10));
     if (sizes.empty()) sizes = {1000, 10000, 30000};
@@ -359,6 +361,7 @@ int main(int argc, char** argv) {
     if (!onePart || part == "directories") MeasureDirectories(sizes);
     if (!onePart || part == "handles") RunHandlesBench(sizes);
     if (!onePart || part == "find") RunFindBench(sizes);
+    if (!onePart || part == "snapshot") RunSnapshotBench(sizes);
     DestroyWindow(AppContext.mainWindow);
     return 0;
 }

@@ -57,3 +57,8 @@ using UniqueGdiObject = UniqueOwner<HGDIOBJ, owner_detail::DeleteGdiObject>;
 using UniqueLocalBlock = UniqueOwner<HLOCAL, owner_detail::FreeLocalBlock>;
 using UniqueModule = UniqueOwner<HMODULE, owner_detail::UnloadModule>;
 using UniqueWin32Handle = UniqueOwner<HANDLE, owner_detail::CloseWin32Handle>;
+
+// Owns what CreateFile returned: its INVALID_HANDLE_VALUE becomes an empty owner.
+inline UniqueWin32Handle OwnFileHandle(HANDLE file) noexcept {
+    return UniqueWin32Handle(file == INVALID_HANDLE_VALUE ? nullptr : file);
+}

@@ -1,6 +1,7 @@
 #include "namespace/effective_access.h"
 
 #include "common/enabled_privilege.h"
+#include "namespace/visible_name.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ UniqueWin32Handle OwnImpersonationToken() {
 
 // A handle that may read the SACL, opened as the object's own type: only a
 // device may need its Win32 device name, which only the full opener tries.
-OpenedObject OpenForAudit(const ObjectName& path, int typeIndex) {
+OpenedObject OpenPathForAudit(const ObjectName& path, int typeIndex) {
     if (typeIndex == kTypeDevice) return OpenAnyObject(path, kAccessSystemSecurity);
     OpenedObject opened;
     HANDLE handle = nullptr;
@@ -120,26 +121,98 @@ DescriptorCheck CheckDescriptorAccess(const BYTE* descriptor, const GENERIC_MAPP
     return check;
 }
 
+ObjectPlace ObjectPlace::ByPath(const ObjectName& path) {
+    ObjectPlace place;
+    place.path_ = path;
+    return place;
+}
+
+ObjectPlace ObjectPlace::ByExactPath(std::wstring_view path, int typeIndex) {
+    ObjectPlace place;
+    place.name_ = CountedView(path);
+    place.typeIndex_ = typeIndex;
+    return place;
+}
+
+ObjectPlace ObjectPlace::ByEntry(const DirectoryReader& entry) {
+    ObjectPlace place;
+    place.typeIndex_ = ObjectTypeRowOf(entry.TypeName());
+    const OBJECT_ATTRIBUTES attributes = entry.EntryAttributes(place.name_);
+    place.directory_ = attributes.RootDirectory;
+    return place;
+}
+
+OBJECT_ATTRIBUTES ObjectPlace::Attributes(UNICODE_STRING& name) const {
+    name = name_;
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
+    attributes.RootDirectory = directory_;
+    return attributes;
+}
+
+ExactOpen ObjectPlace::Open(ACCESS_MASK access) const {
+    if (path_.path != nullptr) return OpenAnyObjectExactly(path_, access);
+    ExactOpen result;
+    UNICODE_STRING name;
+    OBJECT_ATTRIBUTES attributes = Attributes(name);
+    HANDLE handle = nullptr;
+    result.status = typeIndex_ == kTypeNotOpened ? kStatusObjectTypeMismatch
+                                                  : OpenObjectExactlyWith(typeIndex_, attributes, access, &handle);
+    if (result.status == kStatusSuccess) {
+        result.opened.handle.reset(handle);
+        result.opened.typeIndex = typeIndex_;
+    } else if (result.status == kStatusAccessDenied) {
+        result.refusingRow = typeIndex_;
+    }
+    return result;
+}
+
+OpenedObject ObjectPlace::OpenForAudit(int typeIndex) const {
+    if (path_.path != nullptr) return OpenPathForAudit(path_, typeIndex);
+    OpenedObject opened;
+    UNICODE_STRING name;
+    OBJECT_ATTRIBUTES attributes = Attributes(name);
+    HANDLE handle = nullptr;
+    if (OpenObjectByTypeWith(typeIndex, attributes, kAccessSystemSecurity, true, &handle) == kStatusSuccess) {
+        opened.handle.reset(handle);
+        opened.typeIndex = typeIndex;
+    }
+    return opened;
+}
+
+SecurityFacts ReadSecurityFacts(const ObjectPlace& place, bool tryAudit) {
+    SecurityFacts facts;
+    ExactOpen open = place.Open(MAXIMUM_ALLOWED);
+    facts.access = AccessOf(open);
+    if (!open.opened) return facts;
+    facts.handle = std::move(open.opened.handle);
+    // The SACL needs a handle that asked for it; otherwise the open above reads the rest.
+    if (tryAudit) {
+        const OpenedObject auditable = place.OpenForAudit(open.opened.typeIndex);
+        facts.auditOpened = static_cast<bool>(auditable);
+        if (auditable)
+            facts.saclRead = ReadDescriptor(auditable.handle.get(), kPermissionParts | SACL_SECURITY_INFORMATION,
+                                            facts.descriptor) == kStatusSuccess;
+    }
+    if (facts.saclRead)
+        facts.descriptorStatus = kStatusSuccess;
+    else if ((facts.access.granted & kReadControl) != 0)
+        facts.descriptorStatus = ReadDescriptor(facts.handle.get(), kPermissionParts, facts.descriptor);
+    return facts;
+}
+
+bool MayReadSacls() { return (PrivilegeRights() & ACCESS_SYSTEM_SECURITY) != 0; }
+
 AccessPicture ReadAccessPicture(const ObjectName& path) {
     AccessPicture picture;
-    const ExactOpen open = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
-    picture.access = AccessOf(open);
-    if (!open.opened) return picture;
+    SecurityFacts facts = ReadSecurityFacts(ObjectPlace::ByPath(path), true);
+    picture.access = facts.access;
+    if (!facts.handle) return picture;
     picture.privilegeRights = PrivilegeRights();
-    HANDLE handle = open.opened.handle.get();
-    picture.typeKnown = QueryObjectTypeFigures(handle, picture.type) == kStatusSuccess;
-
-    // The SACL needs a handle that asked for it; otherwise the open above reads the rest.
-    const OpenedObject auditable = OpenForAudit(path, open.opened.typeIndex);
-    picture.auditOpened = static_cast<bool>(auditable);
-    if (auditable)
-        picture.saclRead = ReadDescriptor(auditable.handle.get(), kPermissionParts | SACL_SECURITY_INFORMATION,
-                                          picture.descriptor) == kStatusSuccess;
-    if (picture.saclRead)
-        picture.descriptorStatus = kStatusSuccess;
-    else if ((picture.access.granted & kReadControl) != 0)
-        picture.descriptorStatus = ReadDescriptor(handle, kPermissionParts, picture.descriptor);
-
+    picture.typeKnown = QueryObjectTypeFigures(facts.handle.get(), picture.type) == kStatusSuccess;
+    picture.descriptorStatus = facts.descriptorStatus;
+    picture.descriptor = std::move(facts.descriptor);
+    picture.auditOpened = facts.auditOpened;
+    picture.saclRead = facts.saclRead;
     if (picture.descriptorStatus == kStatusSuccess && picture.typeKnown)
         picture.check = CheckDescriptorAccess(picture.descriptor.data(), picture.type.genericMapping);
     return picture;

@@ -6,8 +6,10 @@
 
 #include <windows.h>
 
+#include <string_view>
 #include <vector>
 
+#include "namespace/directory_walk.h"
 #include "namespace/native_services.h"
 #include "namespace/object_opener.h"
 #include "namespace/type_information.h"
@@ -21,6 +23,53 @@ struct EffectiveAccess {
 // Opens path with MAXIMUM_ALLOWED by the property sheet's opener, reads the
 // granted mask from the handle's basic information and closes the handle.
 EffectiveAccess QueryEffectiveAccess(const ObjectName& path);
+
+// Where an object is: by its path, tried as each type the property sheet
+// opens; or as one row's type, by an exact UTF-16 path or as the entry a
+// directory reader is on, by its own name in that directory, which reaches
+// names no ANSI path carries. A place holds no copy of the name: the path or
+// the reader must outlive it, and the reader must stay on the entry.
+class ObjectPlace {
+public:
+    static ObjectPlace ByPath(const ObjectName& path);
+    static ObjectPlace ByExactPath(std::wstring_view path, int typeIndex);
+    // As the type the directory lists; an entry of a type no row opens opens nothing.
+    static ObjectPlace ByEntry(const DirectoryReader& entry);
+
+    // Opens with exactly access.
+    ExactOpen Open(ACCESS_MASK access) const;
+    // A handle that may read the SACL: ACCESS_SYSTEM_SECURITY and READ_CONTROL, as typeIndex.
+    OpenedObject OpenForAudit(int typeIndex) const;
+
+private:
+    OBJECT_ATTRIBUTES Attributes(UNICODE_STRING& name) const;
+
+    ObjectName path_;  // by path where it is set
+    HANDLE directory_ = nullptr;
+    UNICODE_STRING name_{};
+    int typeIndex_ = kTypeNotOpened;
+};
+
+// What one open asking for MAXIMUM_ALLOWED is granted, and the descriptor as
+// far as the account may read it.
+struct SecurityFacts {
+    EffectiveAccess access;
+    UniqueNtHandle handle;  // that open, left to the caller for more reading; empty unless it succeeded
+    NTSTATUS descriptorStatus = kStatusAccessDenied;  // of reading owner, group and DACL
+    std::vector<BYTE> descriptor;                     // self-relative; with the SACL where saclRead
+    bool auditOpened = false;  // an open asking for ACCESS_SYSTEM_SECURITY succeeded
+    bool saclRead = false;
+};
+
+// The one reading of an object's access and descriptor for the Access page
+// and the snapshots: the open with MAXIMUM_ALLOWED gives the granted mask and,
+// where it holds READ_CONTROL, owner, group and DACL; with tryAudit a second
+// open asks for the SACL's right, and where it succeeds the whole descriptor
+// is read through it.
+SecurityFacts ReadSecurityFacts(const ObjectPlace& place, bool tryAudit);
+
+// Whether this process's enabled privileges let it read SACLs.
+bool MayReadSacls();
 
 // AccessCheck of this process's token, asking for MAXIMUM_ALLOWED.
 struct DescriptorCheck {

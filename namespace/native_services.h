@@ -105,6 +105,7 @@ struct MutantInformation {
 // Services newer than NT 4.0, found in ntdll by name at run time.
 using NtOpenObjectProc = NTSTATUS(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);   // NtOpenJobObject, NtOpenKeyedEvent
 using NtQueryInformationJobObjectProc = NTSTATUS(NTAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+using RtlGetVersionProc = NTSTATUS(NTAPI*)(PRTL_OSVERSIONINFOW);  // since 2000; unlike GetVersionEx, it tells the truth
 // An ntdll export by name, or null where this system's ntdll lacks it.
 template <typename Proc>
 Proc NtdllProcedure(const char* name) {

@@ -125,6 +125,19 @@ NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRIN
     return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
 }
 
+NTSTATUS OpenObjectByTypeWith(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
+                              bool wantReadControl, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+    return OpenWithAttributes(typeIndex, attributes, desiredAccess, wantReadControl, handle);
+}
+
+NTSTATUS OpenObjectExactlyWith(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK access, HANDLE* handle) {
+    *handle = nullptr;
+    if (typeIndex < 0 || typeIndex >= kObjectTypeCount) return kStatusInvalidParameter;
+    return CallOpenService(typeIndex, attributes, access, handle);
+}
+
 OpenedObject OpenAnyObject(const ObjectName& name, ACCESS_MASK desiredAccess) {
     OpenedObject opened;
     for (int typeIndex = 0; typeIndex < kObjectTypeCount; ++typeIndex) {

@@ -92,6 +92,13 @@ NTSTATUS OpenObjectByTypeExact(int typeIndex, std::wstring_view path, ACCESS_MAS
 NTSTATUS OpenObjectByTypeIn(int typeIndex, HANDLE directory, const UNICODE_STRING& name, ACCESS_MASK desiredAccess,
                             bool wantReadControl, HANDLE* handle);
 
+// The same opens for an object named by attributes the caller fills (an exact
+// path, or a name relative to an open directory): the first adds rights as
+// OpenObjectByType does, the second asks for exactly the access given.
+NTSTATUS OpenObjectByTypeWith(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK desiredAccess,
+                              bool wantReadControl, HANDLE* handle);
+NTSTATUS OpenObjectExactlyWith(int typeIndex, OBJECT_ATTRIBUTES& attributes, ACCESS_MASK access, HANDLE* handle);
+
 struct OpenedObject {
     UniqueNtHandle handle;
     int typeIndex = kTypeNotOpened;

@@ -5,6 +5,9 @@
 #include <cstring>
 
 #include "common/path_block.h"
+#include "namespace/name_lookup.h"
+#include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
 
 namespace {
 
@@ -23,22 +26,36 @@ void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
 }
 
 void ObjectSearch::Start(const std::string& root, SearchTest test) {
+    Begin(root, WidenPath(root), true, std::move(test));
+}
+
+bool ObjectSearch::Start(std::wstring_view root, SearchTest test) {
+    std::string shown;
+    const bool addressable = NarrowPath(root, shown);
+    return Begin(std::move(shown), std::wstring(root), addressable, std::move(test));
+}
+
+bool ObjectSearch::Begin(std::string path, std::wstring exactPath, bool addressable, SearchTest test) {
     test_ = std::move(test);
     levels_.clear();
     unsearched_.clear();
+    unread_.clear();
     entriesRead_ = 0;
-    Enter(root);
+    HANDLE handle = nullptr;
+    const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, exactPath, 0, false, &handle);
+    Enter(std::unique_ptr<Level>(new Level{{}, std::move(path), std::move(exactPath), addressable}), status,
+          UniqueNtHandle(handle));
+    return !levels_.empty();
 }
 
-bool ObjectSearch::Enter(const std::string& path) {
-    auto level = std::make_unique<Level>();
-    level->path = path;
-    if (!level->reader.Open(path.c_str())) {
-        unsearched_.push_back(path);
-        return false;
+void ObjectSearch::Enter(std::unique_ptr<Level> level, NTSTATUS status, UniqueNtHandle directory) {
+    if (status != kStatusSuccess) {
+        unsearched_.push_back(level->path);
+        unread_.push_back({level->exactPath, status});
+        return;
     }
+    level->reader.Adopt(std::move(directory));
     levels_.push_back(std::move(level));
-    return true;
 }
 
 bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
@@ -51,17 +68,21 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         ++read;
         ++entriesRead_;
         const DirectoryReader& entry = level.reader;
-        const std::string path = ChildPathOf(level.path, entry.Name());
+        const UNICODE_STRING& wideName = entry.WideName();
+        std::string path = ChildPathOf(level.path, entry.Name());
+        std::wstring exactPath =
+            JoinPath(level.exactPath, std::wstring_view(wideName.Buffer, wideName.Length / sizeof(WCHAR)));
         // Only a path a block can carry addresses the object.
-        const bool addressable = entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
-        SearchResult candidate{path, entry.TypeName(), addressable};
+        const bool addressable = level.addressable && entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
+        SearchResult candidate{path, entry.TypeName(), addressable, 0, exactPath};
         if (test_(entry, candidate)) found.push_back(std::move(candidate));
         if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
-        // Depth first, as the tree is walked; each level keeps its directory open.
-        if (!addressable)
-            unsearched_.push_back(path);
-        else
-            Enter(path);
+        // Depth first, as the tree is walked; each level keeps its directory
+        // open, and the next is opened by its own name in it.
+        HANDLE handle = nullptr;
+        const NTSTATUS status = entry.OpenEntry(kTypeDirectory, 0, false, &handle);
+        Enter(std::unique_ptr<Level>(new Level{{}, std::move(path), std::move(exactPath), addressable}), status,
+              UniqueNtHandle(handle));
     }
     return !levels_.empty();
 }

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "namespace/directory_walk.h"
@@ -17,6 +18,13 @@ struct SearchResult {
     std::string typeName;
     bool addressable;      // false when the path is a visible form that opens nothing
     ACCESS_MASK granted = 0;  // for a search by access: what an open was granted
+    std::wstring exactPath;   // the object's path exactly, in UTF-16, whatever its names
+};
+
+// A directory the search could not read, and why.
+struct UnreadDirectory {
+    std::wstring exactPath;
+    NTSTATUS status;
 };
 
 // Decides whether the entry the walk has just read is a result, and may add to what it records.
@@ -29,22 +37,32 @@ public:
     void Start(const std::string& root, const std::string& namePart);
     // Searches the same way for entries that pass test.
     void Start(const std::string& root, SearchTest test);
+    // The same from a root given exactly; false when the root cannot be read.
+    bool Start(std::wstring_view root, SearchTest test);
     // Reads up to maxEntries more entries, appending what matches to found.
     // False once every directory has been read.
     bool Step(long maxEntries, std::vector<SearchResult>& found);
     long EntriesRead() const { return entriesRead_; }
-    // Directories that could not be opened, or whose names no path can carry.
+    // Directories that could not be opened, as shown.
     const std::vector<std::string>& Unsearched() const { return unsearched_; }
+    // The same directories exactly, with the status of their open.
+    const std::vector<UnreadDirectory>& UnreadDirectories() const { return unread_; }
 
 private:
+    // A directory being read. Below the root each is opened by its own name in
+    // its parent, so that names no ANSI path carries are searched too.
     struct Level {
         DirectoryReader reader;
-        std::string path;
+        std::string path;  // as shown: a visible form where a name needs one
+        std::wstring exactPath;
+        bool addressable;  // path is the directory's path, not a visible form
     };
-    bool Enter(const std::string& path);
+    bool Begin(std::string path, std::wstring exactPath, bool addressable, SearchTest test);
+    void Enter(std::unique_ptr<Level> level, NTSTATUS status, UniqueNtHandle directory);
 
     SearchTest test_;
     std::vector<std::unique_ptr<Level>> levels_;  // the directories being read, outermost first
     std::vector<std::string> unsearched_;
+    std::vector<UnreadDirectory> unread_;
     long entriesRead_ = 0;
 };

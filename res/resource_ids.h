@@ -35,6 +35,11 @@
  * object of any type, whatever it grants. */
 #define CMD_INSPECT_OBJECT    146
 
+/* Snapshots: the shown directory's subtree or the whole namespace saved to a
+ * file, and a snapshot compared with the live namespace or another snapshot. */
+#define CMD_SAVE_SNAPSHOT     147
+#define CMD_COMPARE_SNAPSHOT  148
+
 /* Strings. The toolbar tooltips are the strings whose ids equal the buttons'
  * command ids, CMD_LARGE_ICON_VIEW to CMD_PROPERTIES. */
 #define STR_STATUS_PREFIX     10
@@ -109,5 +114,26 @@
  * choice of rights in the place of the name. */
 #define IDC_FIND_RIGHTS_LABEL      1218
 #define IDC_FIND_RIGHTS            1219  /* drop-down list: which rights make an object a result */
+
+/* SNAPSHOT_SAVE_DLG, the Save Snapshot box; its Save button is IDOK and Close is IDCANCEL. */
+#define IDC_SNAPSHOT_HERE          1600  /* radio button: from the shown directory down */
+#define IDC_SNAPSHOT_EVERYWHERE    1601  /* radio button: the whole namespace */
+#define IDC_SNAPSHOT_DEVICES       1602  /* check box: devices are opened too */
+#define IDC_SNAPSHOT_STOP          1603
+#define IDC_SNAPSHOT_STATUS        1604  /* how far the save has got, or how it ended */
+
+/* SNAPSHOT_COMPARE_DLG, the Compare with Snapshot box; Compare is IDOK and Close is IDCANCEL. */
+#define IDC_COMPARE_OLD_LABEL      1610
+#define IDC_COMPARE_OLD            1611  /* the old snapshot's file */
+#define IDC_COMPARE_OLD_BROWSE     1612
+#define IDC_COMPARE_LIVE           1613  /* radio button: with the live namespace */
+#define IDC_COMPARE_FILE           1614  /* radio button: with another snapshot */
+#define IDC_COMPARE_NEW            1615  /* that snapshot's file */
+#define IDC_COMPARE_NEW_BROWSE     1616
+#define IDC_COMPARE_DEVICES        1617  /* check box: the live namespace's devices are opened too */
+#define IDC_COMPARE_STOP           1618
+#define IDC_COMPARE_RESULTS        1619  /* owner-data list: change, path, old value, new value */
+#define IDC_COMPARE_COUNT          1620  /* how many differences, or why none are listed */
+#define IDC_COMPARE_NOTES          1621  /* what was left out of the comparison */
 
 #endif

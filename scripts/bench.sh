@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds and runs the benchmark (huge directories, the Handles page, the Find boxes) under Wine on a virtual display.
-#   scripts/bench.sh [directories|handles|find] [n ...]   (default: every part, sizes 1000 10000 30000)
+# Builds and runs the benchmark (huge directories, the Handles page, the Find boxes, snapshots) under Wine on a virtual display.
+#   scripts/bench.sh [directories|handles|find|snapshot] [n ...]   (default: every part, sizes 1000 10000 30000)
 set -euo pipefail
 source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 cd "$TARNEL_ROOT"

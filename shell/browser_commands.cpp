@@ -11,6 +11,7 @@
 #include "resource_ids.h"
 #include "shell/app_context.h"
 #include "shell/find_dialog.h"
+#include "shell/snapshot_dialogs.h"
 #include "shell/toolbar_status.h"
 #include "views/directory_fill.h"
 #include "views/go_to.h"
@@ -94,6 +95,17 @@ void FindAccessibleCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
     std::string chosen;
     if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(chosen.c_str(), mainWindow);
+}
+
+void SaveSnapshotCommand(HWND mainWindow) {
+    if (IsFillRunning()) return;
+    RunSaveSnapshotDialog(mainWindow);
+}
+
+void CompareSnapshotCommand(HWND mainWindow) {
+    if (IsFillRunning()) return;
+    ResolvedPath chosen;
+    if (RunCompareSnapshotDialog(mainWindow, chosen)) GoToTarget(chosen, mainWindow);
 }
 
 void FindNextCommand(HWND mainWindow) {

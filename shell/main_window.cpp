@@ -130,6 +130,12 @@ LRESULT OnCommand(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
         case CMD_INSPECT_OBJECT:
             InspectSelectedObject();
             return 0;
+        case CMD_SAVE_SNAPSHOT:
+            SaveSnapshotCommand(window);
+            return 0;
+        case CMD_COMPARE_SNAPSHOT:
+            CompareSnapshotCommand(window);
+            return 0;
         default:
             return DefWindowProcA(window, message, wParam, lParam);
     }

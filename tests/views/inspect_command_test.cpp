@@ -96,14 +96,16 @@ TEST_F(InspectCommandTest, OpensForRowsThePropertiesSheetRefuses) {
     }
 }
 
-// The View menu's last item and Ctrl+I give the command; the File menu keeps its own items.
+// The View menu's item after Find Accessible and Ctrl+I give the command; the File menu keeps its own items.
 TEST_F(InspectCommandTest, MenuItemAndKey) {
     ASSERT_TRUE(OpenBrowser());
     HMENU view = GetSubMenu(GetMenu(AppContext.mainWindow), 1);
     char text[64] = {};
     GetMenuStringA(view, CMD_INSPECT_OBJECT, text, sizeof text, MF_BYCOMMAND);
     EXPECT_STREQ(text, "&Inspect Object...\tCtrl+I");
-    EXPECT_EQ(GetMenuItemID(view, GetMenuItemCount(view) - 1), static_cast<UINT>(CMD_INSPECT_OBJECT));
+    int position = 0;
+    while (position < GetMenuItemCount(view) && GetMenuItemID(view, position) != CMD_FIND_ACCESSIBLE) ++position;
+    EXPECT_EQ(GetMenuItemID(view, position + 1), static_cast<UINT>(CMD_INSPECT_OBJECT));
     EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(AppContext.mainWindow), 0)), 3);
 
     ACCEL keys[32] = {};

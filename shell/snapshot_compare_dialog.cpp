@@ -1,0 +1,304 @@
+#include "shell/snapshot_dialogs.h"
+
+#include <windowsx.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <span>
+#include <vector>
+
+#include "common/count_text.h"
+#include "common/list_view.h"
+#include "namespace/visible_name.h"
+#include "resource_ids.h"
+#include "shell/app_context.h"
+#include "snapshot/snapshot_task.h"
+
+namespace {
+
+constexpr UINT WM_SNAPSHOT_NEWS = WM_APP + 2;
+constexpr int kFileSize = MAX_PATH;
+
+// One difference as the list shows it.
+struct DifferenceRow {
+    ChangeKind kind;
+    std::wstring path;  // exact, for going there
+    std::string cells[4];
+};
+
+DifferenceRow RowOf(const SnapshotDifference& difference) {
+    return {difference.kind,
+            difference.path,
+            {ChangeKindName(difference.kind), VisiblePath(difference.path), VisiblePath(difference.oldValue),
+             VisiblePath(difference.newValue)}};
+}
+
+// The box's result list: an owner-data list view over the rows, sorted by a
+// column on a click of its header (a second click sorts the other way). It
+// keeps to the shape of a shared result list, so that one can take its place.
+class DifferenceList {
+public:
+    void Attach(HWND dialog, int id, std::span<const DialogListColumn> columns) {
+        list_ = GetDlgItem(dialog, id);
+        InsertDialogListColumns(dialog, list_, columns);
+        SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
+    }
+    void Show(std::vector<DifferenceRow> rows) {
+        rows_ = std::move(rows);
+        sortColumn_ = -1;
+        Refresh();
+    }
+    int SelectedRow() const {
+        return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
+    }
+    const DifferenceRow* Row(int index) const {
+        return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[index] : nullptr;
+    }
+    LRESULT OnNotify(const NMHDR* header) {
+        if (header->code == LVN_GETDISPINFOA) {
+            auto* info = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header));
+            const DifferenceRow* row = Row(info->item.iItem);
+            if (row != nullptr && (info->item.mask & LVIF_TEXT) != 0 && info->item.iSubItem >= 0 &&
+                info->item.iSubItem < 4 && info->item.cchTextMax > 0)
+                lstrcpynA(info->item.pszText, row->cells[info->item.iSubItem].c_str(), info->item.cchTextMax);
+        } else if (header->code == LVN_COLUMNCLICK) {
+            SortBy(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+        }
+        return 0;
+    }
+
+private:
+    void SortBy(int column) {
+        if (column < 0 || column >= 4) return;
+        descending_ = column == sortColumn_ && !descending_;
+        sortColumn_ = column;
+        const auto less = [column](const DifferenceRow& a, const DifferenceRow& b) {
+            if (column == 0) return a.kind < b.kind;
+            if (column == 1) return a.path < b.path;
+            return a.cells[column] < b.cells[column];
+        };
+        if (descending_)
+            std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) { return less(b, a); });
+        else
+            std::stable_sort(rows_.begin(), rows_.end(), less);
+        Refresh();
+    }
+    void Refresh() {
+        ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+        SendMessageA(list_, LVM_SETITEMCOUNT, rows_.size(), 0);
+        InvalidateRect(list_, nullptr, TRUE);
+    }
+
+    HWND list_ = nullptr;
+    std::vector<DifferenceRow> rows_;
+    int sortColumn_ = -1;
+    bool descending_ = false;
+};
+
+constexpr DialogListColumn kColumns[] = {{"Change", 62}, {"Path", 150}, {"Old", 85}, {"New", 85}};
+
+// What the box remembers for the next one.
+std::string LastOld;
+std::string LastNew;
+bool LastAgainstFile = false;
+bool LastDevices = false;
+
+struct CompareSession {
+    SnapshotTask task;
+    DifferenceList list;
+    bool running = false;
+    ResolvedPath chosen;
+};
+CompareSession* Session = nullptr;
+
+std::string Text(HWND dialog, int id) {
+    char text[kFileSize] = {};
+    GetDlgItemTextA(dialog, id, text, kFileSize);
+    return text;
+}
+
+void ShowCount(HWND dialog, const std::string& text) { SetDlgItemTextA(dialog, IDC_COMPARE_COUNT, text.c_str()); }
+
+void SetRunning(HWND dialog, bool running) {
+    Session->running = running;
+    EnableWindow(GetDlgItem(dialog, IDC_COMPARE_STOP), running);
+    EnableWindow(GetDlgItem(dialog, IDOK), !running);
+}
+
+// "3 differences in \X: 1 added, 2 rights changed."
+std::string CountLine(const SnapshotComparison& comparison) {
+    const auto& differences = comparison.differences;
+    if (differences.empty()) return "No differences in " + VisiblePath(comparison.scope) + ".";
+    std::string line = FormatCount(static_cast<long long>(differences.size())) +
+                       (differences.size() == 1 ? " difference in " : " differences in ") +
+                       VisiblePath(comparison.scope);
+    std::string kinds;
+    for (ChangeKind kind : {ChangeKind::Added, ChangeKind::Removed, ChangeKind::TypeChanged, ChangeKind::TargetChanged,
+                            ChangeKind::DescriptorChanged, ChangeKind::RightsChanged}) {
+        const auto count = std::count_if(differences.begin(), differences.end(),
+                                         [kind](const SnapshotDifference& d) { return d.kind == kind; });
+        if (count > 0) kinds += (kinds.empty() ? ": " : ", ") + FormatCount(count) + " " + ChangeKindName(kind);
+    }
+    return line + kinds + ".";
+}
+
+void Finish(HWND dialog) {
+    SetRunning(dialog, false);
+    if (!Session->task.Succeeded()) {
+        ShowCount(dialog, "Not compared: " + Session->task.Why() + ".");
+        return;
+    }
+    const SnapshotComparison& comparison = Session->task.Comparison();
+    std::vector<DifferenceRow> rows;
+    rows.reserve(comparison.differences.size());
+    for (const SnapshotDifference& difference : comparison.differences) rows.push_back(RowOf(difference));
+    Session->list.Show(std::move(rows));
+    ShowCount(dialog, comparison.shared ? CountLine(comparison) : std::string("Nothing compared."));
+    std::string notes;
+    for (const std::string& note : comparison.notes) notes += (notes.empty() ? "" : " ") + note;
+    SetDlgItemTextA(dialog, IDC_COMPARE_NOTES, notes.c_str());
+}
+
+const char* ActivityText(SnapshotTask::Activity activity) {
+    switch (activity) {
+    case SnapshotTask::Activity::ReadingNew: return "Reading the other snapshot: ";
+    case SnapshotTask::Activity::ReadingLive: return "Reading the live namespace: ";
+    default: return "Reading the old snapshot: ";
+    }
+}
+
+void OnNews(HWND dialog, WPARAM generation) {
+    if (!Session->task.Accept(generation)) return;
+    if (Session->task.Finished()) {
+        Finish(dialog);
+        return;
+    }
+    const SnapshotTask::Activity activity = Session->task.CurrentActivity();
+    ShowCount(dialog, ActivityText(activity) + FormatCount(Session->task.Progress()) +
+                          (activity == SnapshotTask::Activity::ReadingLive ? " entries..." : " lines..."));
+}
+
+void StartCompare(HWND dialog) {
+    LastOld = Text(dialog, IDC_COMPARE_OLD);
+    LastNew = Text(dialog, IDC_COMPARE_NEW);
+    LastAgainstFile = IsDlgButtonChecked(dialog, IDC_COMPARE_FILE) == BST_CHECKED;
+    LastDevices = IsDlgButtonChecked(dialog, IDC_COMPARE_DEVICES) == BST_CHECKED;
+    if (LastOld.empty() || (LastAgainstFile && LastNew.empty())) {
+        ShowCount(dialog, "Choose the snapshot file to compare.");
+        return;
+    }
+    Session->list.Show({});
+    SetDlgItemTextA(dialog, IDC_COMPARE_NOTES, "");
+    SnapshotComparer::Request request;
+    request.oldFile = WidenPath(LastOld);
+    if (LastAgainstFile) request.newFile = WidenPath(LastNew);
+    request.live.includeDevices = LastDevices;
+    if (!Session->task.StartCompare(dialog, WM_SNAPSHOT_NEWS, std::move(request))) {
+        ShowCount(dialog, "Not compared: no worker could be started.");
+        return;
+    }
+    SetRunning(dialog, true);
+    ShowCount(dialog, ActivityText(SnapshotTask::Activity::ReadingOld));
+}
+
+void Stop(HWND dialog) {
+    Session->task.Stop();
+    SetRunning(dialog, false);
+    ShowCount(dialog, "Stopped: nothing compared.");
+}
+
+// Going to a difference ends the box; the command shows where its path leads now.
+void Choose(HWND dialog, int index) {
+    const DifferenceRow* row = Session->list.Row(index);
+    if (row == nullptr) return;
+    if (Session->running) Stop(dialog);
+    Session->chosen = ResolvePath(row->path);
+    EndDialog(dialog, IDOK);
+}
+
+void Browse(HWND dialog, int edit, bool other) {
+    std::string file = Text(dialog, edit);
+    if (!ChooseSnapshotFile(dialog, false, file)) return;
+    SetDlgItemTextA(dialog, edit, file.c_str());
+    if (other) CheckRadioButton(dialog, IDC_COMPARE_LIVE, IDC_COMPARE_FILE, IDC_COMPARE_FILE);
+}
+
+BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
+    Session->list.Attach(dialog, IDC_COMPARE_RESULTS, kColumns);
+    for (int id : {IDC_COMPARE_OLD, IDC_COMPARE_NEW}) SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kFileSize - 1, 0);
+    SetDlgItemTextA(dialog, IDC_COMPARE_OLD, LastOld.c_str());
+    SetDlgItemTextA(dialog, IDC_COMPARE_NEW, LastNew.c_str());
+    CheckRadioButton(dialog, IDC_COMPARE_LIVE, IDC_COMPARE_FILE, LastAgainstFile ? IDC_COMPARE_FILE : IDC_COMPARE_LIVE);
+    CheckDlgButton(dialog, IDC_COMPARE_DEVICES, LastDevices ? BST_CHECKED : BST_UNCHECKED);
+    return TRUE;
+}
+
+void OnCommand(HWND dialog, int id, HWND, UINT) {
+    HWND results = GetDlgItem(dialog, IDC_COMPARE_RESULTS);
+    switch (id) {
+    case IDOK:
+        // Enter on a difference goes to it; anywhere else it compares.
+        if (GetFocus() == results && Session->list.SelectedRow() >= 0)
+            Choose(dialog, Session->list.SelectedRow());
+        else if (!Session->running)
+            StartCompare(dialog);
+        break;
+    case IDC_COMPARE_STOP:
+        if (Session->running) Stop(dialog);
+        break;
+    case IDC_COMPARE_OLD_BROWSE:
+        Browse(dialog, IDC_COMPARE_OLD, false);
+        break;
+    case IDC_COMPARE_NEW_BROWSE:
+        Browse(dialog, IDC_COMPARE_NEW, true);
+        break;
+    case IDCANCEL:
+        // Esc stops a comparison first; only then does it close the box.
+        if (Session->running)
+            Stop(dialog);
+        else
+            EndDialog(dialog, IDCANCEL);
+        break;
+    default:
+        break;
+    }
+}
+
+// The row double-clicked is the one under the pointer: older common controls
+// send a bare header with no row in it.
+LRESULT OnNotify(HWND dialog, const NMHDR* header) {
+    if (header->idFrom != IDC_COMPARE_RESULTS) return 0;
+    if (header->code == static_cast<UINT>(NM_DBLCLK)) {
+        Choose(dialog, ListRowAtMessagePos(header->hwndFrom));
+        return 0;
+    }
+    return Session->list.OnNotify(header);
+}
+
+INT_PTR CALLBACK CompareDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        HANDLE_MSG(dialog, WM_INITDIALOG, OnInitDialog);
+        HANDLE_MSG(dialog, WM_COMMAND, OnCommand);
+    case WM_NOTIFY:
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)));
+        return TRUE;
+    case WM_SNAPSHOT_NEWS:
+        OnNews(dialog, wParam);
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}
+
+}  // namespace
+
+bool RunCompareSnapshotDialog(HWND owner, ResolvedPath& chosen) {
+    CompareSession session;
+    Session = &session;
+    const INT_PTR result = DialogBoxParamA(AppContext.instance, "SNAPSHOT_COMPARE_DLG", owner, CompareDlgProc, 0);
+    session.task.Stop();
+    Session = nullptr;
+    if (result != IDOK) return false;
+    chosen = session.chosen;
+    return true;
+}
