@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "namespace/holder_search.h"
 #include "namespace/object_opener.h"
 #include "namespace/type_information.h"
 
@@ -43,18 +44,36 @@ const GENERIC_MAPPING& AccessScan::MappingOf(const std::string& typeName, HANDLE
 }
 
 bool AccessScan::Test(const DirectoryReader&, SearchResult& result) {
+    if (stopped_) return false;
     const int row = ObjectTypeRowOf(result.typeName);
-    HANDLE handle = nullptr;
+    if (row == kTypeDevice && !includeDevices_) {
+        ++devicesPassedOver_;
+        return false;
+    }
     // Only a path addresses an object; only the program's opens open one.
-    if (!result.addressable || row == kTypeNotOpened ||
-        OpenObjectExactlyAs(row, result.path.c_str(), MAXIMUM_ALLOWED, &handle) != kStatusSuccess) {
+    if (!result.addressable || row == kTypeNotOpened) {
         ++unopened_;
         return false;
     }
-    UniqueNtHandle object(handle);
-    if (QueryGrantedAccess(handle, result.granted) != kStatusSuccess) {
+    NTSTATUS status = kStatusSuccess;
+    UniqueNtHandle object;
+    switch (opener_.Open(row, result.path.c_str(), MAXIMUM_ALLOWED, QueryLimits.notAnsweringAfterMs, stopEvent_,
+                         status, object)) {
+    case WatchedOpenResult::Answered:
+        break;
+    case WatchedOpenResult::NotAnswering:
+        notAnswering_.push_back(result.path);
+        return false;
+    case WatchedOpenResult::Stopped:
+        stopped_ = true;
+        return false;
+    case WatchedOpenResult::NoThread:
         ++unopened_;
         return false;
     }
-    return (result.granted & WantedRights(right_, MappingOf(result.typeName, handle))) != 0;
+    if (status != kStatusSuccess || QueryGrantedAccess(object.get(), result.granted) != kStatusSuccess) {
+        ++unopened_;
+        return false;
+    }
+    return (result.granted & WantedRights(right_, MappingOf(result.typeName, object.get()))) != 0;
 }

@@ -108,5 +108,6 @@
  * choice of rights in the place of the name. */
 #define IDC_FIND_RIGHTS_LABEL      1218
 #define IDC_FIND_RIGHTS            1219  /* drop-down list: which rights make an object a result */
+#define IDC_FIND_DEVICES           1220  /* check box: devices are opened too */
 
 #endif
