@@ -13,11 +13,6 @@ void CopyCellText(const std::string& text, LVITEMA& item) {
     item.pszText[length] = '\0';
 }
 
-std::string LowerCase(std::string text) {
-    if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
-    return text;
-}
-
 }  // namespace
 
 bool ResultListView::Create(HWND dialog, int id, std::span<const DialogListColumn> columns) {
@@ -51,44 +46,19 @@ int ResultListView::SelectedRow() const {
     return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
-void ResultListView::ShowRowCount(std::size_t count) const {
-    if (count == 0) {
+void ResultListView::ShowRowCount(std::size_t count) {
+    if (count == shown_) return;
+    if (count == 0)
         SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
-        return;
-    }
-    // More rows repaint only where they show; fewer repaint the whole list.
-    const auto shown = static_cast<std::size_t>(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    const LPARAM flags = count >= shown ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0;
-    SendMessageA(list_, LVM_SETITEMCOUNT, count, flags);
+    else  // more rows repaint only where they show; fewer repaint the whole list
+        SendMessageA(list_, LVM_SETITEMCOUNT, count, count > shown_ ? LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL : 0);
+    shown_ = count;
 }
 
-LRESULT ResultListView::OnNotify(const NMHDR* header) const {
-    if (header->hwndFrom != list_) return 0;
-    if (header->code == LVN_GETDISPINFOA) {
-        LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header))->item;
-        if (item.iItem >= 0 && static_cast<std::size_t>(item.iItem) < RowCount())
-            CopyCellText(CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item);
-        return 0;
-    }
-    if (header->code == LVN_ODFINDITEMA) {
-        const auto* find = reinterpret_cast<const NMLVFINDITEMA*>(header);
-        if ((find->lvfi.flags & (LVFI_STRING | LVFI_PARTIAL)) == 0 || find->lvfi.psz == nullptr) return -1;
-        return FindRow(find->iStart, find->lvfi.psz, (find->lvfi.flags & LVFI_WRAP) != 0);
-    }
-    return 0;
-}
-
-// The first row from start whose first column begins with text, whatever the
-// case, as the list's own search by typed text finds; -1 for none.
-int ResultListView::FindRow(int start, const char* text, bool wrap) const {
-    const std::string wanted = LowerCase(text);
-    const std::size_t count = RowCount();
-    if (count == 0) return -1;
-    const std::size_t first = start >= 0 && static_cast<std::size_t>(start) < count ? start : 0;
-    const std::size_t tries = wrap ? count : count - first;
-    for (std::size_t tried = 0; tried < tries; ++tried) {
-        const std::size_t row = (first + tried) % count;
-        if (LowerCase(CellText(row, 0)).compare(0, wanted.size(), wanted) == 0) return static_cast<int>(row);
-    }
-    return -1;
+// The dialog is an ANSI window, so the list asks in ANSI.
+void ResultListView::OnNotify(const NMHDR* header) const {
+    if (header->hwndFrom != list_ || header->code != LVN_GETDISPINFOA) return;
+    LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header))->item;
+    if (item.iItem >= 0 && static_cast<std::size_t>(item.iItem) < RowCount())
+        CopyCellText(CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item);
 }

@@ -10,6 +10,7 @@
 #include <commctrl.h>
 
 #include <cstddef>
+#include <iterator>
 #include <span>
 #include <string>
 #include <utility>
@@ -27,9 +28,8 @@ public:
     HWND Window() const { return list_; }
     // The selected row, -1 for none.
     int SelectedRow() const;
-    // Answers the list's WM_NOTIFY (the text of a cell, a search by typed
-    // text); the value is the message's result.
-    LRESULT OnNotify(const NMHDR* header) const;
+    // Answers the list's WM_NOTIFY: the text of a cell as it is painted.
+    void OnNotify(const NMHDR* header) const;
 
 protected:
     ResultListView() = default;
@@ -37,14 +37,14 @@ protected:
     ResultListView(const ResultListView&) = delete;
     ResultListView& operator=(const ResultListView&) = delete;
     // Tells the list it has count rows, keeping its selection and scroll position.
-    void ShowRowCount(std::size_t count) const;
+    void ShowRowCount(std::size_t count);
 
 private:
     virtual std::size_t RowCount() const = 0;
     virtual std::string CellText(std::size_t row, int column) const = 0;
-    int FindRow(int start, const char* text, bool wrap) const;
 
     HWND list_ = nullptr;
+    std::size_t shown_ = 0;  // the rows the list knows of
 };
 
 template <typename Row>
@@ -55,17 +55,17 @@ public:
     explicit ResultList(Cell cell) : cell_(cell) {}
 
     const std::vector<Row>& Rows() const { return rows_; }
-    // Moves the rows of more to the end, leaving it empty, and shows them.
+    // Moves the rows of more to the end, leaving it empty; they show with the next ShowRows.
     void Append(std::vector<Row>& more) {
-        if (more.empty()) return;
         if (rows_.empty()) {
             rows_.swap(more);
         } else {
             rows_.insert(rows_.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
-            more.clear();
         }
-        ShowRowCount(rows_.size());
+        more.clear();
     }
+    // Shows every row: the list repaints what it must, once, however many were added.
+    void ShowRows() { ShowRowCount(rows_.size()); }
     void Clear() {
         rows_.clear();
         ShowRowCount(0);

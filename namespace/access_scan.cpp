@@ -43,37 +43,53 @@ const GENERIC_MAPPING& AccessScan::MappingOf(const std::string& typeName, HANDLE
     return types_.back().mapping;
 }
 
-bool AccessScan::Test(const DirectoryReader&, SearchResult& result) {
-    if (stopped_) return false;
-    const int row = ObjectTypeRowOf(result.typeName);
-    if (row == kTypeDevice && !includeDevices_) {
-        ++devicesPassedOver_;
-        return false;
-    }
-    // Only a path addresses an object; only the program's opens open one.
-    if (!result.addressable || row == kTypeNotOpened) {
-        ++unopened_;
-        return false;
-    }
-    NTSTATUS status = kStatusSuccess;
-    UniqueNtHandle object;
-    switch (opener_.Open(row, result.path.c_str(), MAXIMUM_ALLOWED, QueryLimits.notAnsweringAfterMs, stopEvent_,
-                         status, object)) {
+// What an answered open says of its candidate: true when it grants a wanted right.
+bool AccessScan::Grants(SearchResult& candidate, WatchedOpen& open) {
+    switch (open.result) {
     case WatchedOpenResult::Answered:
-        break;
+        if (open.status != kStatusSuccess || QueryGrantedAccess(open.handle.get(), candidate.granted) != kStatusSuccess)
+            break;
+        return (candidate.granted & WantedRights(right_, MappingOf(candidate.typeName, open.handle.get()))) != 0;
     case WatchedOpenResult::NotAnswering:
-        notAnswering_.push_back(result.path);
+        notAnswering_.push_back(candidate.path);
         return false;
     case WatchedOpenResult::Stopped:
         stopped_ = true;
         return false;
     case WatchedOpenResult::NoThread:
-        ++unopened_;
-        return false;
+        break;
     }
-    if (status != kStatusSuccess || QueryGrantedAccess(object.get(), result.granted) != kStatusSuccess) {
-        ++unopened_;
-        return false;
+    ++unopened_;
+    return false;
+}
+
+void AccessScan::Test(std::vector<SearchResult>& candidates) {
+    opens_.clear();
+    openedFrom_.clear();
+    std::vector<bool> kept(candidates.size(), false);
+    for (std::size_t i = 0; i < candidates.size() && !stopped_; ++i) {
+        const SearchResult& candidate = candidates[i];
+        const int row = ObjectTypeRowOf(candidate.typeName);
+        if (row == kTypeDevice && !includeDevices_) {
+            ++devicesPassedOver_;
+        } else if (!candidate.addressable || row == kTypeNotOpened) {
+            // Only a path addresses an object; only the program's opens open one.
+            ++unopened_;
+        } else {
+            opens_.emplace_back(row, candidate.path.c_str(), MAXIMUM_ALLOWED);
+            openedFrom_.push_back(i);
+        }
     }
-    return (result.granted & WantedRights(right_, MappingOf(result.typeName, object.get()))) != 0;
+    if (!opens_.empty()) opener_.OpenAll(opens_, QueryLimits.notAnsweringAfterMs, stopEvent_);
+    for (std::size_t j = 0; j < opens_.size(); ++j) {
+        kept[openedFrom_[j]] = Grants(candidates[openedFrom_[j]], opens_[j]);
+        opens_[j].handle.reset();
+    }
+    std::size_t keep = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (!kept[i]) continue;
+        if (keep != i) candidates[keep] = std::move(candidates[i]);
+        ++keep;
+    }
+    candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end());
 }

@@ -36,23 +36,23 @@ ACCESS_MASK ModifyRightsOf(const GENERIC_MAPPING& mapping);
 // The rights a choice stands for, for a type with this mapping.
 ACCESS_MASK WantedRights(ChangeRight right, const GENERIC_MAPPING& mapping);
 
-// The test a search runs on each entry, on one thread at a time. Every handle
-// that answers is closed before it returns; it remembers each type's mapping
-// as it meets the type.
+// The test a search runs on the entries of each step, on one thread at a
+// time. Every handle that answers is closed before it returns; it remembers
+// each type's mapping as it meets the type.
 class AccessScan {
 public:
     explicit AccessScan(ChangeRight right = ChangeRight::Any, bool includeDevices = false)
         : right_(right), includeDevices_(includeDevices) {}
 
-    // The event that ends the wait for an open, and the scan: a search's stop.
+    // The event (manual-reset) that ends the wait for an open, and the scan: a search's stop.
     void StopWith(HANDLE stopEvent) { stopEvent_ = stopEvent; }
 
-    // True when the entry's object grants a wanted right; result.granted is
+    // Keeps the candidates whose objects grant a wanted right, each with
     // what it was granted. An entry that cannot be opened at all is counted,
     // as are devices passed over and opens that do not answer.
-    bool Test(const DirectoryReader& entry, SearchResult& result);
-    SearchTest AsSearchTest() {
-        return [this](const DirectoryReader& entry, SearchResult& result) { return Test(entry, result); };
+    void Test(std::vector<SearchResult>& candidates);
+    SearchBatchTest AsSearchTest() {
+        return [this](std::vector<SearchResult>& candidates) { Test(candidates); };
     }
     long Unopened() const { return unopened_; }
     long DevicesPassedOver() const { return devicesPassedOver_; }
@@ -65,6 +65,7 @@ private:
         GENERIC_MAPPING mapping;
     };
     const GENERIC_MAPPING& MappingOf(const std::string& typeName, HANDLE object);
+    bool Grants(SearchResult& candidate, WatchedOpen& open);
 
     ChangeRight right_;
     bool includeDevices_;
@@ -75,4 +76,6 @@ private:
     std::vector<std::string> notAnswering_;
     std::vector<TypeRights> types_;
     WatchedOpener opener_;
+    std::vector<WatchedOpen> opens_;       // a step's opens
+    std::vector<std::size_t> openedFrom_;  // the candidate of each
 };

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "common/path_block.h"
 
@@ -24,6 +25,17 @@ void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
 
 void ObjectSearch::Start(const std::string& root, SearchTest test) {
     test_ = std::move(test);
+    batchTest_ = nullptr;
+    Restart(root);
+}
+
+void ObjectSearch::Start(const std::string& root, SearchBatchTest test) {
+    batchTest_ = std::move(test);
+    test_ = nullptr;
+    Restart(root);
+}
+
+void ObjectSearch::Restart(const std::string& root) {
     levels_.clear();
     unsearched_.clear();
     entriesRead_ = 0;
@@ -42,6 +54,8 @@ bool ObjectSearch::Enter(const std::string& path) {
 }
 
 bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
+    std::vector<SearchResult>& taken = batchTest_ ? batch_ : found;
+    batch_.clear();
     for (long read = 0; read < maxEntries && !levels_.empty(); ) {
         Level& level = *levels_.back();
         if (!level.reader.Next()) {
@@ -55,13 +69,17 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         // Only a path a block can carry addresses the object.
         const bool addressable = entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
         SearchResult candidate{path, entry.TypeName(), addressable};
-        if (test_(entry, candidate)) found.push_back(std::move(candidate));
+        if (batchTest_ || test_(entry, candidate)) taken.push_back(std::move(candidate));
         if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
         // Depth first, as the tree is walked; each level keeps its directory open.
         if (!addressable)
             unsearched_.push_back(path);
         else
             Enter(path);
+    }
+    if (!batch_.empty()) {
+        batchTest_(batch_);
+        found.insert(found.end(), std::make_move_iterator(batch_.begin()), std::make_move_iterator(batch_.end()));
     }
     return !levels_.empty();
 }

@@ -21,6 +21,10 @@ struct SearchResult {
 
 // Decides whether the entry the walk has just read is a result, and may add to what it records.
 using SearchTest = std::function<bool(const DirectoryReader& entry, SearchResult& result)>;
+// Decides at once which of the entries a step has read are results: keeps
+// those in candidates, in order, and may add to what they record. For a test
+// that may wait on each entry (an open), so that it can hand them on together.
+using SearchBatchTest = std::function<void(std::vector<SearchResult>& candidates)>;
 
 class ObjectSearch {
 public:
@@ -29,6 +33,7 @@ public:
     void Start(const std::string& root, const std::string& namePart);
     // Searches the same way for entries that pass test.
     void Start(const std::string& root, SearchTest test);
+    void Start(const std::string& root, SearchBatchTest test);
     // Reads up to maxEntries more entries, appending what matches to found.
     // False once every directory has been read.
     bool Step(long maxEntries, std::vector<SearchResult>& found);
@@ -41,9 +46,12 @@ private:
         DirectoryReader reader;
         std::string path;
     };
+    void Restart(const std::string& root);
     bool Enter(const std::string& path);
 
     SearchTest test_;
+    SearchBatchTest batchTest_;
+    std::vector<SearchResult> batch_;  // a step's entries, for the batch test
     std::vector<std::unique_ptr<Level>> levels_;  // the directories being read, outermost first
     std::vector<std::string> unsearched_;
     long entriesRead_ = 0;

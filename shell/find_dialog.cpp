@@ -22,6 +22,11 @@ namespace {
 
 // News from the box's worker; wParam is the generation of its start.
 constexpr UINT WM_FIND_NEWS = WM_APP + 1;
+// New rows go into the list a few times a second, the count with every news:
+// each time the list takes rows costs it a scroll bar and a repaint, whatever
+// their number. A timer shows those taken since, should no more news come.
+constexpr DWORD kRowsEveryMs = 200;
+constexpr UINT_PTR kRowsTimer = 1;
 constexpr int kTextSize = 256;
 constexpr std::size_t kNamedInNotes = 5;
 
@@ -85,6 +90,8 @@ struct FindSession {
     SearchNews news;      // under lock
     SearchCounts counts;  // the box's: as last taken
     ResultList<SearchResult> list{ResultCell};
+    DWORD rowsShownAt = 0;
+    bool rowsWaiting = false;  // rows taken are not shown yet: the timer runs
     bool running = false;
     bool searched = false;  // a search has run: its results are Find Next's
     std::size_t nextResult = 0;
@@ -136,15 +143,30 @@ void SearchOnWorker(BackgroundWork& work, void* context) {
     }
 }
 
+void ShowRows(HWND dialog) {
+    if (Session->rowsWaiting) KillTimer(dialog, kRowsTimer);
+    Session->rowsWaiting = false;
+    Session->list.ShowRows();
+    Session->rowsShownAt = GetTickCount();
+}
+
 // Takes the worker's news: its results become rows, its counts the box's.
-void TakeNews() {
+void TakeNews(HWND dialog) {
     std::vector<SearchResult> found;
     {
         NewsLock::Held held(Session->lock);
         found.swap(Session->news.found);
         Session->counts = Session->news.counts;
     }
+    if (found.empty()) return;
     Session->list.Append(found);
+    const DWORD since = GetTickCount() - Session->rowsShownAt;
+    if (since >= kRowsEveryMs) {
+        ShowRows(dialog);
+    } else if (!Session->rowsWaiting) {
+        Session->rowsWaiting = true;
+        SetTimer(dialog, kRowsTimer, kRowsEveryMs - since, nullptr);
+    }
 }
 
 void ShowCount(HWND dialog, const char* state) {
@@ -195,7 +217,8 @@ void SetRunning(HWND dialog, bool running) {
 // is waited for (a step, at most), and its last news shown.
 void Finish(HWND dialog) {
     Session->work.Stop();
-    TakeNews();
+    TakeNews(dialog);
+    ShowRows(dialog);
     SetRunning(dialog, false);
     ShowCount(dialog, Session->counts.complete ? "" : "Stopped: ");
     ShowNotes(dialog);
@@ -210,7 +233,7 @@ void OnSearchNews(HWND dialog, WPARAM generation) {
         Finish(dialog);
         return;
     }
-    TakeNews();
+    TakeNews(dialog);
     ShowCount(dialog, "Searching: ");
 }
 
@@ -218,6 +241,7 @@ void StartSearch(HWND dialog) {
     LastEverywhere = IsDlgButtonChecked(dialog, IDC_FIND_EVERYWHERE) == BST_CHECKED;
     const std::string root = LastEverywhere ? std::string("\\") : std::string(CurrentDirectory);
     Session->list.Clear();
+    Session->rowsShownAt = GetTickCount() - kRowsEveryMs;  // the first rows show at once
     SetDlgItemTextA(dialog, IDC_FIND_NOTES, "");
     Session->news = {};
     Session->counts = {};
@@ -261,8 +285,8 @@ constexpr DialogListColumn kNameColumns[] = {{"Path", 228}, {"Type", 74}};
 constexpr DialogListColumn kAccessColumns[] = {{"Path", 186}, {"Type", 62}, {"Granted", 54}};
 
 BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
-    const std::span<const DialogListColumn> columns = Session->byAccess ? std::span<const DialogListColumn>(kAccessColumns)
-                                                                       : std::span<const DialogListColumn>(kNameColumns);
+    std::span<const DialogListColumn> columns = kNameColumns;
+    if (Session->byAccess) columns = kAccessColumns;
     if (!Session->list.Create(dialog, IDC_FIND_RESULTS, columns)) {
         EndDialog(dialog, IDCANCEL);
         return TRUE;
@@ -308,11 +332,11 @@ void OnCommand(HWND dialog, int id, HWND, UINT) {
 // send a bare header with no row in it. The list asks for its cells' texts.
 LRESULT OnNotify(HWND dialog, const NMHDR* header) {
     if (header->idFrom != IDC_FIND_RESULTS) return 0;
-    if (header->code == static_cast<UINT>(NM_DBLCLK)) {
+    if (header->code == static_cast<UINT>(NM_DBLCLK))
         Choose(dialog, ListRowAtMessagePos(Session->list.Window()));
-        return 0;
-    }
-    return Session->list.OnNotify(header);
+    else
+        Session->list.OnNotify(header);
+    return 0;
 }
 
 // No worker outlives the box.
@@ -324,10 +348,13 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         HANDLE_MSG(dialog, WM_COMMAND, OnCommand);
         HANDLE_MSG(dialog, WM_DESTROY, OnDestroy);
     case WM_NOTIFY:
-        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam)));
-        return TRUE;
+        return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
     case WM_FIND_NEWS:
         OnSearchNews(dialog, wParam);
+        return TRUE;
+    case WM_TIMER:
+        if (wParam != kRowsTimer) return FALSE;
+        ShowRows(dialog);
         return TRUE;
     default:
         return FALSE;

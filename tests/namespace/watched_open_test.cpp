@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <iterator>
+#include <vector>
 
 #include "common/path_block.h"
 #include "namespace/object_opener.h"
@@ -27,20 +28,26 @@ TEST(WatchedOpenTest, OpensThatDoNotAnswerAreLeftToTheirThreads) {
     UniqueWin32Handle stop(CreateEventA(nullptr, TRUE, TRUE, nullptr));
     const long handlesBefore = CountProcessHandles();
 
-    struct Step {
+    struct Open {
         const std::string& path;
-        bool stopped;  // the stop event is set before the open
         WatchedOpenResult result;
         NTSTATUS status;  // when answered
-        long threadsAfter;
     };
-    const Step steps[] = {
-        {quick, false, WatchedOpenResult::Answered, kStatusSuccess, 1},    // the thread stays for the next
-        {stuck, false, WatchedOpenResult::NotAnswering, 0, 1},             // left to finish
-        {quick, false, WatchedOpenResult::Answered, kStatusSuccess, 2},    // on a new thread
-        {stuck, true, WatchedOpenResult::Stopped, 0, 2},                   // left at the stop
-        {tooLong, false, WatchedOpenResult::Answered, kStatusNameTooLong, 2},  // refused unsent
-        {quick, false, WatchedOpenResult::Answered, kStatusSuccess, 3},
+    const struct {
+        bool stopped;  // the stop event is set before the batch
+        std::vector<Open> opens;
+        long threadsAfter;
+    } batches[] = {
+        // The stuck open is left to its thread, and the rest go on a new one, which stays for the next batch.
+        {false,
+         {{quick, WatchedOpenResult::Answered, kStatusSuccess},
+          {stuck, WatchedOpenResult::NotAnswering, 0},
+          {quick, WatchedOpenResult::Answered, kStatusSuccess},
+          {tooLong, WatchedOpenResult::Answered, kStatusNameTooLong}},
+         2},
+        // The stop leaves the open under way; the rest are not made.
+        {true, {{stuck, WatchedOpenResult::Stopped, 0}, {quick, WatchedOpenResult::Stopped, 0}}, 2},
+        {false, {{quick, WatchedOpenResult::Answered, kStatusSuccess}}, 3},
     };
     {
         OpenGate gate(kLimitMs);
@@ -48,21 +55,22 @@ TEST(WatchedOpenTest, OpensThatDoNotAnswerAreLeftToTheirThreads) {
         {
             WatchedOpener opener;
             // No SCOPED_TRACE: its first use makes a handle of the test library's own.
-            for (std::size_t i = 0; i < std::size(steps); ++i) {
-                const Step& step = steps[i];
-                NTSTATUS status = kStatusSuccess;
-                UniqueNtHandle handle;
-                const WatchedOpenResult result = opener.Open(kTypeEvent, step.path.c_str(), EVENT_MODIFY_STATE, kLimitMs,
-                                                             step.stopped ? stop.get() : nullptr, status, handle);
-                EXPECT_EQ(result, step.result) << "step " << i;
-                EXPECT_EQ(WatchedOpener::LiveThreads(), step.threadsAfter) << "step " << i;
-                if (result != WatchedOpenResult::Answered) continue;
-                EXPECT_EQ(status, step.status) << "step " << i;
-                ACCESS_MASK granted = 0;
-                EXPECT_EQ(static_cast<bool>(handle), status == kStatusSuccess);
-                if (handle) {
-                    EXPECT_EQ(QueryGrantedAccess(handle.get(), granted), kStatusSuccess);
-                    EXPECT_EQ(granted & EVENT_MODIFY_STATE, static_cast<ACCESS_MASK>(EVENT_MODIFY_STATE));
+            for (std::size_t b = 0; b < std::size(batches); ++b) {
+                std::vector<WatchedOpen> opens;
+                for (const Open& open : batches[b].opens) opens.emplace_back(kTypeEvent, open.path.c_str(), EVENT_MODIFY_STATE);
+                opener.OpenAll(opens, kLimitMs, batches[b].stopped ? stop.get() : nullptr);
+                EXPECT_EQ(WatchedOpener::LiveThreads(), batches[b].threadsAfter) << "batch " << b;
+                for (std::size_t i = 0; i < opens.size(); ++i) {
+                    const Open& expected = batches[b].opens[i];
+                    EXPECT_EQ(opens[i].result, expected.result) << "batch " << b << " open " << i;
+                    if (opens[i].result != WatchedOpenResult::Answered) continue;
+                    EXPECT_EQ(opens[i].status, expected.status) << "batch " << b << " open " << i;
+                    ACCESS_MASK granted = 0;
+                    EXPECT_EQ(static_cast<bool>(opens[i].handle), expected.status == kStatusSuccess);
+                    if (opens[i].handle) {
+                        EXPECT_EQ(QueryGrantedAccess(opens[i].handle.get(), granted), kStatusSuccess);
+                        EXPECT_EQ(granted & EVENT_MODIFY_STATE, static_cast<ACCESS_MASK>(EVENT_MODIFY_STATE));
+                    }
                 }
             }
         }
