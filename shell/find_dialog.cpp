@@ -22,6 +22,10 @@ namespace {
 
 // News from the box's worker; wParam is the generation of its start.
 constexpr UINT WM_FIND_NEWS = WM_APP + 1;
+// How often at most the worker tells the box of its news: a message on its
+// way is taken before the user's input and painting, so the box's queue must
+// be empty most of the time.
+constexpr DWORD kNewsEveryMs = 25;
 // New rows go into the list a few times a second, the count with every news:
 // each time the list takes rows costs it a scroll bar and a repaint, whatever
 // their number. A timer shows those taken since, should no more news come.
@@ -115,7 +119,7 @@ void SearchOnWorker(BackgroundWork& work, void* context) {
     FindSession& session = *static_cast<FindSession*>(context);
     if (session.scan) session.scan->StopWith(work.StopEvent());
     std::vector<SearchResult> found;
-    DWORD toldAt = GetTickCount() - kFindNewsEveryMs;  // the first news is told at once
+    DWORD toldAt = GetTickCount() - kNewsEveryMs;  // the first news is told at once
     for (bool more = true; more && !work.StopRequested();) {
         more = session.search.Step(kFindEntriesPerStep, found);
         {
@@ -136,7 +140,7 @@ void SearchOnWorker(BackgroundWork& work, void* context) {
                 counts.devicesPassedOver = session.scan->DevicesPassedOver();
             }
         }
-        if (GetTickCount() - toldAt >= kFindNewsEveryMs) {
+        if (GetTickCount() - toldAt >= kNewsEveryMs) {
             work.Notify();
             toldAt = GetTickCount();
         }

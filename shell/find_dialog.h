@@ -11,10 +11,6 @@
 // The entries the worker reads in a step: it looks for Stop after each, and
 // Find Accessible hands their opens to its watched thread together.
 inline constexpr long kFindEntriesPerStep = 100;
-// How often at most the worker tells the box of its news: a message on its
-// way is taken before the user's input and painting, so the box's queue must
-// be empty most of the time.
-inline constexpr DWORD kFindNewsEveryMs = 25;
 
 // Runs the box, owned (and so disabling) owner. True, with chosen set, when
 // the user chose a result to go to.
