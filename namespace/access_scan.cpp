@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "namespace/holder_search.h"
 #include "namespace/object_opener.h"
 #include "namespace/type_information.h"
 
@@ -42,19 +43,54 @@ const GENERIC_MAPPING& AccessScan::MappingOf(const std::string& typeName, HANDLE
     return types_.back().mapping;
 }
 
-bool AccessScan::Test(const DirectoryReader&, SearchResult& result) {
-    const int row = ObjectTypeRowOf(result.typeName);
-    HANDLE handle = nullptr;
-    // Only a path addresses an object; only the program's opens open one.
-    if (!result.addressable || row == kTypeNotOpened ||
-        OpenObjectExactlyAs(row, result.path.c_str(), MAXIMUM_ALLOWED, &handle) != kStatusSuccess) {
-        ++unopened_;
+// What an answered open says of its candidate: true when it grants a wanted right.
+bool AccessScan::Grants(SearchResult& candidate, WatchedOpen& open) {
+    switch (open.result) {
+    case WatchedOpenResult::Answered:
+        if (open.status != kStatusSuccess || QueryGrantedAccess(open.handle.get(), candidate.granted) != kStatusSuccess)
+            break;
+        return (candidate.granted & WantedRights(right_, MappingOf(candidate.typeName, open.handle.get()))) != 0;
+    case WatchedOpenResult::NotAnswering:
+        notAnswering_.push_back(candidate.path);
         return false;
-    }
-    UniqueNtHandle object(handle);
-    if (QueryGrantedAccess(handle, result.granted) != kStatusSuccess) {
-        ++unopened_;
+    case WatchedOpenResult::Stopped:
+        stopped_ = true;
         return false;
+    case WatchedOpenResult::NoThread:
+        break;
     }
-    return (result.granted & WantedRights(right_, MappingOf(result.typeName, handle))) != 0;
+    ++unopened_;
+    return false;
+}
+
+void AccessScan::Test(std::vector<SearchResult>& candidates) {
+    opens_.clear();
+    openedFrom_.clear();
+    std::vector<bool> kept(candidates.size(), false);
+    for (std::size_t i = 0; i < candidates.size() && !stopped_; ++i) {
+        const SearchResult& candidate = candidates[i];
+        const int row = ObjectTypeRowOf(candidate.typeName);
+        if (row == kTypeDevice && !includeDevices_) {
+            ++devicesPassedOver_;
+        } else if (row == kTypeNotOpened) {
+            // Only the program's opens open an object.
+            ++unopened_;
+        } else {
+            // By the exact path, which reaches names no ANSI path carries.
+            opens_.emplace_back(row, &candidate.exactPath, MAXIMUM_ALLOWED);
+            openedFrom_.push_back(i);
+        }
+    }
+    if (!opens_.empty()) opener_.OpenAll(opens_, QueryLimits.notAnsweringAfterMs, stopEvent_);
+    for (std::size_t j = 0; j < opens_.size(); ++j) {
+        kept[openedFrom_[j]] = Grants(candidates[openedFrom_[j]], opens_[j]);
+        opens_[j].handle.reset();
+    }
+    std::size_t keep = 0;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (!kept[i]) continue;
+        if (keep != i) candidates[keep] = std::move(candidates[i]);
+        ++keep;
+    }
+    candidates.erase(candidates.begin() + static_cast<std::ptrdiff_t>(keep), candidates.end());
 }

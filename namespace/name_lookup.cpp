@@ -35,6 +35,12 @@ bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b) {
     return a.size() == b.size() && RtlEqualUnicodeString(&countedA, &countedB, TRUE);
 }
 
+std::wstring UpcaseName(std::wstring_view name) {
+    std::wstring upper(name);
+    for (wchar_t& c : upper) c = RtlUpcaseUnicodeChar(c);
+    return upper;
+}
+
 EntryLookup LookupEntry(NamespaceReader& reader, std::wstring_view directory, std::wstring_view name,
                         FoundEntry& found) {
     bool haveCaseMatch = false;

@@ -26,6 +26,10 @@ std::wstring JoinPath(std::wstring_view parent, std::wstring_view name);
 // manager compares names without regard to case.
 bool SameNameIgnoringCase(std::wstring_view a, std::wstring_view b);
 
+// A name with every letter upper-cased by the object manager's rule, for
+// comparisons without regard to case.
+std::wstring UpcaseName(std::wstring_view name);
+
 enum class EntryLookup { Found, Missing, Unopenable };
 
 struct FoundEntry {

@@ -52,6 +52,7 @@ NTSTATUS NTAPI NtSetSecurityObject(HANDLE, SECURITY_INFORMATION, PSECURITY_DESCR
 NTSTATUS NTAPI RtlUnicodeToMultiByteN(PCHAR, ULONG, PULONG, PCWCH, ULONG);
 NTSTATUS NTAPI RtlMultiByteToUnicodeN(PWCH, ULONG, PULONG, const CHAR*, ULONG);
 BOOLEAN NTAPI RtlEqualUnicodeString(const UNICODE_STRING*, const UNICODE_STRING*, BOOLEAN);
+WCHAR NTAPI RtlUpcaseUnicodeChar(WCHAR);
 // NtQuerySystemInformation and NtQueryObject come with <winternl.h>; their
 // classes and records for the handle list are below.
 

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iterator>
 
 #include "common/path_block.h"
 #include "namespace/name_lookup.h"
@@ -11,7 +12,7 @@
 
 namespace {
 
-// Lower case through the ANSI code page, for comparisons without regard to case.
+// Lower case through the ANSI code page, for the visible forms.
 std::string LowerCase(std::string text) {
     if (!text.empty()) CharLowerBuffA(text.data(), static_cast<DWORD>(text.size()));
     return text;
@@ -19,31 +20,45 @@ std::string LowerCase(std::string text) {
 
 }  // namespace
 
-void ObjectSearch::Start(const std::string& root, const std::string& namePart) {
-    Start(root, [needle = LowerCase(namePart)](const DirectoryReader& entry, SearchResult&) {
-        return needle.empty() || LowerCase(entry.Name()).find(needle) != std::string::npos;
-    });
+SearchTest NameMatch(const std::string& namePart) {
+    return [needle = UpcaseName(WidenPath(namePart)), shownNeedle = LowerCase(namePart)](const DirectoryReader& entry,
+                                                                                          SearchResult&) {
+        if (needle.empty()) return true;
+        const UNICODE_STRING& name = entry.WideName();
+        if (UpcaseName(std::wstring_view(name.Buffer, name.Length / sizeof(WCHAR))).find(needle) != std::wstring::npos)
+            return true;
+        return !entry.NameIsExact() && LowerCase(entry.Name()).find(shownNeedle) != std::string::npos;
+    };
 }
 
-void ObjectSearch::Start(const std::string& root, SearchTest test) {
-    Begin(root, WidenPath(root), true, std::move(test));
-}
+void ObjectSearch::Start(const std::string& root, const std::string& namePart) { Start(root, NameMatch(namePart)); }
+
+void ObjectSearch::Start(const std::string& root, SearchTest test) { Start(WidenPath(root), std::move(test)); }
+
+void ObjectSearch::Start(const std::string& root, SearchBatchTest test) { Start(WidenPath(root), std::move(test)); }
 
 bool ObjectSearch::Start(std::wstring_view root, SearchTest test) {
-    std::string shown;
-    const bool addressable = NarrowPath(root, shown);
-    return Begin(std::move(shown), std::wstring(root), addressable, std::move(test));
+    test_ = std::move(test);
+    batchTest_ = nullptr;
+    return Restart(root);
 }
 
-bool ObjectSearch::Begin(std::string path, std::wstring exactPath, bool addressable, SearchTest test) {
-    test_ = std::move(test);
+bool ObjectSearch::Start(std::wstring_view root, SearchBatchTest test) {
+    batchTest_ = std::move(test);
+    test_ = nullptr;
+    return Restart(root);
+}
+
+bool ObjectSearch::Restart(std::wstring_view root) {
     levels_.clear();
     unsearched_.clear();
     unread_.clear();
     entriesRead_ = 0;
+    std::string shown;
+    const bool addressable = NarrowPath(root, shown);
     HANDLE handle = nullptr;
-    const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, exactPath, 0, false, &handle);
-    Enter(std::unique_ptr<Level>(new Level{{}, std::move(path), std::move(exactPath), addressable}), status,
+    const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, root, 0, false, &handle);
+    Enter(std::unique_ptr<Level>(new Level{{}, std::move(shown), std::wstring(root), addressable}), status,
           UniqueNtHandle(handle));
     return !levels_.empty();
 }
@@ -59,6 +74,8 @@ void ObjectSearch::Enter(std::unique_ptr<Level> level, NTSTATUS status, UniqueNt
 }
 
 bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
+    std::vector<SearchResult>& taken = batchTest_ ? batch_ : found;
+    batch_.clear();
     for (long read = 0; read < maxEntries && !levels_.empty(); ) {
         Level& level = *levels_.back();
         if (!level.reader.Next()) {
@@ -75,7 +92,7 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         // Only a path a block can carry addresses the object.
         const bool addressable = level.addressable && entry.NameIsExact() && path.size() <= kMaxObjectPathLength;
         SearchResult candidate{path, entry.TypeName(), addressable, 0, exactPath};
-        if (test_(entry, candidate)) found.push_back(std::move(candidate));
+        if (batchTest_ || test_(entry, candidate)) taken.push_back(std::move(candidate));
         if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
         // Depth first, as the tree is walked; each level keeps its directory
         // open, and the next is opened by its own name in it.
@@ -83,6 +100,10 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         const NTSTATUS status = entry.OpenEntry(kTypeDirectory, 0, false, &handle);
         Enter(std::unique_ptr<Level>(new Level{{}, std::move(path), std::move(exactPath), addressable}), status,
               UniqueNtHandle(handle));
+    }
+    if (!batch_.empty()) {
+        batchTest_(batch_);
+        found.insert(found.end(), std::make_move_iterator(batch_.begin()), std::make_move_iterator(batch_.end()));
     }
     return !levels_.empty();
 }

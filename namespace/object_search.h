@@ -29,6 +29,15 @@ struct UnreadDirectory {
 
 // Decides whether the entry the walk has just read is a result, and may add to what it records.
 using SearchTest = std::function<bool(const DirectoryReader& entry, SearchResult& result)>;
+// Decides at once which of the entries a step has read are results: keeps
+// those in candidates, in order, and may add to what they record. For a test
+// that may wait on each entry (an open), so that it can hand them on together.
+using SearchBatchTest = std::function<void(std::vector<SearchResult>& candidates)>;
+
+// The test of a search by name: the exact name holds namePart (widened by the
+// code page), compared ordinally without regard to case as the object manager
+// compares names; a name ANSI cannot carry matches by its visible form as well.
+SearchTest NameMatch(const std::string& namePart);
 
 class ObjectSearch {
 public:
@@ -37,8 +46,10 @@ public:
     void Start(const std::string& root, const std::string& namePart);
     // Searches the same way for entries that pass test.
     void Start(const std::string& root, SearchTest test);
+    void Start(const std::string& root, SearchBatchTest test);
     // The same from a root given exactly; false when the root cannot be read.
     bool Start(std::wstring_view root, SearchTest test);
+    bool Start(std::wstring_view root, SearchBatchTest test);
     // Reads up to maxEntries more entries, appending what matches to found.
     // False once every directory has been read.
     bool Step(long maxEntries, std::vector<SearchResult>& found);
@@ -57,10 +68,12 @@ private:
         std::wstring exactPath;
         bool addressable;  // path is the directory's path, not a visible form
     };
-    bool Begin(std::string path, std::wstring exactPath, bool addressable, SearchTest test);
+    bool Restart(std::wstring_view root);
     void Enter(std::unique_ptr<Level> level, NTSTATUS status, UniqueNtHandle directory);
 
     SearchTest test_;
+    SearchBatchTest batchTest_;
+    std::vector<SearchResult> batch_;  // a step's entries, for the batch test
     std::vector<std::unique_ptr<Level>> levels_;  // the directories being read, outermost first
     std::vector<std::string> unsearched_;
     std::vector<UnreadDirectory> unread_;

@@ -114,6 +114,7 @@
  * choice of rights in the place of the name. */
 #define IDC_FIND_RIGHTS_LABEL      1218
 #define IDC_FIND_RIGHTS            1219  /* drop-down list: which rights make an object a result */
+#define IDC_FIND_DEVICES           1220  /* check box: devices are opened too */
 
 /* SNAPSHOT_SAVE_DLG, the Save Snapshot box; its Save button is IDOK and Close is IDCANCEL. */
 #define IDC_SNAPSHOT_HERE          1600  /* radio button: from the shown directory down */

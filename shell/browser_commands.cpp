@@ -87,14 +87,14 @@ void FollowLinkCommand(HWND mainWindow) {
 
 void FindCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
-    std::string chosen;
-    if (RunFindDialog(mainWindow, chosen)) GoToPath(chosen.c_str(), mainWindow);
+    std::wstring chosen;
+    if (RunFindDialog(mainWindow, chosen)) GoToPath(ObjectName("", &chosen), mainWindow);
 }
 
 void FindAccessibleCommand(HWND mainWindow) {
     if (IsFillRunning()) return;
-    std::string chosen;
-    if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(chosen.c_str(), mainWindow);
+    std::wstring chosen;
+    if (RunFindAccessibleDialog(mainWindow, chosen)) GoToPath(ObjectName("", &chosen), mainWindow);
 }
 
 void SaveSnapshotCommand(HWND mainWindow) {
@@ -109,12 +109,12 @@ void CompareSnapshotCommand(HWND mainWindow) {
 }
 
 void FindNextCommand(HWND mainWindow) {
-    std::string next;
+    std::wstring next;
     if (!NextFoundPath(next)) {
         MessageBeep(MB_OK);
         return;
     }
-    GoToPath(next.c_str(), mainWindow);
+    GoToPath(ObjectName("", &next), mainWindow);
 }
 
 void CopyPathCommand(HWND mainWindow) {

@@ -4,43 +4,103 @@
 #include <commctrl.h>
 
 #include <iterator>
+#include <memory>
+#include <span>
 #include <vector>
 
-#include "common/list_view.h"
+#include "common/background_work.h"
+#include "common/count_text.h"
+#include "common/result_list.h"
 #include "namespace/access_scan.h"
 #include "namespace/object_search.h"
 #include "namespace/access_names.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
 #include "views/navigation.h"
-#include "views/work_progress.h"
 
 namespace {
 
-// The next turn of a running search comes by a zero-delay timer, whose
-// message the loop takes only when no input, painting or posted message
-// waits: a posted turn would be taken ahead of the user's input.
-constexpr UINT_PTR kTurnTimer = 1;
-// A turn reads in slices for at most this long, and ends early when input waits.
-constexpr long kEntriesPerSlice = 25;
-constexpr DWORD kTurnMilliseconds = 40;
-// Results go into the list a few times a second: each time costs the list a
-// whole redraw, whatever the number of rows.
-constexpr DWORD kRowsEveryMilliseconds = 250;
+// News from the box's worker; wParam is the generation of its start.
+constexpr UINT WM_FIND_NEWS = WM_APP + 1;
+// How often at most the worker tells the box of its news: a message on its
+// way is taken before the user's input and painting, so the box's queue must
+// be empty most of the time.
+constexpr DWORD kNewsEveryMs = 25;
+// New rows go into the list a few times a second, the count with every news:
+// each time the list takes rows costs it a scroll bar and a repaint, whatever
+// their number. A timer shows those taken since, should no more news come.
+constexpr DWORD kRowsEveryMs = 200;
+constexpr UINT_PTR kRowsTimer = 1;
 constexpr int kTextSize = 256;
-constexpr std::size_t kNamedUnsearched = 5;
+constexpr std::size_t kNamedInNotes = 5;
+
+// How far a search has got.
+struct SearchCounts {
+    long entries = 0;
+    long unopened = 0;
+    long notAnswering = 0;
+    long devicesPassedOver = 0;
+    bool complete = false;  // every directory was read
+};
+
+// What the worker has found since the box last looked, and how far it has got.
+struct SearchNews {
+    std::vector<SearchResult> found;
+    SearchCounts counts;
+};
+
+// A critical section for the life of its owner.
+class NewsLock {
+public:
+    NewsLock() { InitializeCriticalSection(&section_); }
+    ~NewsLock() { DeleteCriticalSection(&section_); }
+    NewsLock(const NewsLock&) = delete;
+    NewsLock& operator=(const NewsLock&) = delete;
+
+    class Held {
+    public:
+        explicit Held(NewsLock& lock) : section_(lock.section_) { EnterCriticalSection(&section_); }
+        ~Held() { LeaveCriticalSection(&section_); }
+        Held(const Held&) = delete;
+        Held& operator=(const Held&) = delete;
+
+    private:
+        CRITICAL_SECTION& section_;
+    };
+
+private:
+    CRITICAL_SECTION section_;
+};
+
+std::string ResultCell(const SearchResult& result, int column) {
+    switch (column) {
+    case 0:
+        return result.path;
+    case 1:
+        return result.typeName;
+    default:
+        return DescribeAccess(result.granted, result.typeName);
+    }
+}
 
 // One box: by a part of the name (the Find box), or by the rights an object
 // grants this account (the Find Accessible box); both read the same walk.
 struct FindSession {
     bool byAccess = false;
+    // The worker's while it runs; the box's thread's before it starts and once it has stopped.
     ObjectSearch search;
-    AccessScan scan;
-    std::vector<SearchResult> results;
-    std::size_t listed = 0;  // the results the list shows
-    DWORD listedAt = 0;      // when rows were last added
+    std::unique_ptr<AccessScan> scan;
+    NewsLock lock;
+    SearchNews news;      // under lock
+    SearchCounts counts;  // the box's: as last taken
+    ResultList<SearchResult> list{ResultCell};
+    DWORD rowsShownAt = 0;
+    bool rowsWaiting = false;  // rows taken are not shown yet: the timer runs
     bool running = false;
-    std::string chosen;
+    bool searched = false;  // a search has run: its results are Find Next's
+    std::size_t nextResult = 0;
+    std::wstring chosen;  // the exact path of the result gone to
+    BackgroundWork work;  // last, so that it stops before the rest goes
 };
 FindSession* Session = nullptr;
 
@@ -50,49 +110,103 @@ std::size_t NextResult = 0;
 std::string LastText;
 int LastRight = 0;  // a row of kChangeRightChoices
 bool LastEverywhere = false;
+bool LastIncludeDevices = false;
 
-HWND Results(HWND dialog) { return GetDlgItem(dialog, IDC_FIND_RESULTS); }
-
-// The results found since the last rows went in, with the list's redrawing
-// off: otherwise every row updates the scroll bars of a list that is painted
-// between turns.
-void AddResultRows(HWND dialog) {
-    const std::size_t from = Session->listed;
-    Session->listed = Session->results.size();
-    Session->listedAt = GetTickCount();
-    if (from == Session->results.size()) return;
-    HWND list = Results(dialog);
-    SendMessageA(list, WM_SETREDRAW, FALSE, 0);
-    for (std::size_t i = from; i < Session->results.size(); ++i) {
-        const SearchResult& result = Session->results[i];
-        const int row = AppendListRow(list, result.path.c_str(), static_cast<LPARAM>(i));
-        if (row < 0) continue;
-        SetListCell(list, row, 1, result.typeName.c_str());
-        if (Session->byAccess) SetListCell(list, row, 2, FormatAccessMask(result.granted).c_str());
+// On the worker: the search a step at a time, its news handed over after
+// each step and told a few times a second, until it has read everything or
+// is stopped. Its last news is told as it ends.
+void SearchOnWorker(BackgroundWork& work, void* context) {
+    FindSession& session = *static_cast<FindSession*>(context);
+    if (session.scan) session.scan->StopWith(work.StopEvent());
+    std::vector<SearchResult> found;
+    DWORD toldAt = GetTickCount() - kNewsEveryMs;  // the first news is told at once
+    for (bool more = true; more && !work.StopRequested();) {
+        more = session.search.Step(kFindEntriesPerStep, found);
+        {
+            NewsLock::Held held(session.lock);
+            SearchNews& news = session.news;
+            if (news.found.empty())
+                news.found.swap(found);
+            else
+                news.found.insert(news.found.end(), std::make_move_iterator(found.begin()),
+                                  std::make_move_iterator(found.end()));
+            found.clear();
+            SearchCounts& counts = news.counts;
+            counts.entries = session.search.EntriesRead();
+            counts.complete = !more && !work.StopRequested();  // a stop in the last step may have cut it short
+            if (session.scan) {
+                counts.unopened = session.scan->Unopened();
+                counts.notAnswering = static_cast<long>(session.scan->NotAnswering().size());
+                counts.devicesPassedOver = session.scan->DevicesPassedOver();
+            }
+        }
+        if (GetTickCount() - toldAt >= kNewsEveryMs) {
+            work.Notify();
+            toldAt = GetTickCount();
+        }
     }
-    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+}
+
+void ShowRows(HWND dialog) {
+    if (Session->rowsWaiting) KillTimer(dialog, kRowsTimer);
+    Session->rowsWaiting = false;
+    Session->list.ShowRows();
+    Session->rowsShownAt = GetTickCount();
+}
+
+// Takes the worker's news: its results become rows, its counts the box's.
+void TakeNews(HWND dialog) {
+    std::vector<SearchResult> found;
+    {
+        NewsLock::Held held(Session->lock);
+        found.swap(Session->news.found);
+        Session->counts = Session->news.counts;
+    }
+    if (found.empty()) return;
+    Session->list.Append(found);
+    const DWORD since = GetTickCount() - Session->rowsShownAt;
+    if (since >= kRowsEveryMs) {
+        ShowRows(dialog);
+    } else if (!Session->rowsWaiting) {
+        Session->rowsWaiting = true;
+        SetTimer(dialog, kRowsTimer, kRowsEveryMs - since, nullptr);
+    }
 }
 
 void ShowCount(HWND dialog, const char* state) {
-    std::string text = std::string(state) + FormatCount(static_cast<long>(Session->results.size())) +
-                       (Session->byAccess ? " accessible in " : " found in ") +
-                       FormatCount(Session->search.EntriesRead()) + " entries.";
-    if (Session->byAccess) text += " " + FormatCount(Session->scan.Unopened()) + " could not be opened.";
+    const SearchCounts& counts = Session->counts;
+    std::string text = std::string(state) + FormatCount(static_cast<long>(Session->list.Rows().size())) +
+                       (Session->byAccess ? " accessible in " : " found in ") + FormatCount(counts.entries) +
+                       " entries.";
+    if (Session->byAccess) {
+        text += " " + FormatCount(counts.unopened) + " could not be opened.";
+        if (counts.notAnswering > 0) text += " " + FormatCount(counts.notAnswering) + " not answering.";
+        if (counts.devicesPassedOver > 0)
+            text += " " + FormatCount(counts.devicesPassedOver) +
+                    (counts.devicesPassedOver == 1 ? " device passed over." : " devices passed over.");
+    }
     SetDlgItemTextA(dialog, IDC_FIND_COUNT, text.c_str());
 }
 
-// The directories the search could not read, named at its end.
-void ShowUnsearched(HWND dialog) {
-    const std::vector<std::string>& unsearched = Session->search.Unsearched();
-    std::string text;
-    if (!unsearched.empty()) {
-        text = FormatCount(static_cast<long>(unsearched.size())) +
-               (unsearched.size() == 1 ? " directory could not be searched: " : " directories could not be searched: ");
-        for (std::size_t i = 0; i < unsearched.size() && i < kNamedUnsearched; ++i)
-            text += (i == 0 ? "" : ", ") + unsearched[i];
-        if (unsearched.size() > kNamedUnsearched)
-            text += " and " + FormatCount(static_cast<long>(unsearched.size() - kNamedUnsearched)) + " more";
-        text += ".";
+// "2 directories could not be searched: a, b.", naming the first few; empty for none.
+std::string NamedInNotes(const std::vector<std::string>& names, const char* one, const char* many) {
+    if (names.empty()) return {};
+    std::string text = FormatCount(static_cast<long>(names.size())) + (names.size() == 1 ? one : many);
+    for (std::size_t i = 0; i < names.size() && i < kNamedInNotes; ++i) text += (i == 0 ? "" : ", ") + names[i];
+    if (names.size() > kNamedInNotes)
+        text += " and " + FormatCount(static_cast<long>(names.size() - kNamedInNotes)) + " more";
+    return text + ".";
+}
+
+// What the search could not read, named at its end: directories, and objects whose opens did not answer.
+void ShowNotes(HWND dialog) {
+    std::string text = NamedInNotes(Session->search.Unsearched(), " directory could not be searched: ",
+                                    " directories could not be searched: ");
+    if (Session->scan) {
+        const std::string stuck =
+            NamedInNotes(Session->scan->NotAnswering(), " object not answering: ", " objects not answering: ");
+        if (!text.empty() && !stuck.empty()) text += "\n";
+        text += stuck;
     }
     SetDlgItemTextA(dialog, IDC_FIND_NOTES, text.c_str());
 }
@@ -103,81 +217,66 @@ void SetRunning(HWND dialog, bool running) {
     EnableWindow(GetDlgItem(dialog, IDOK), !running);
 }
 
-void Finish(HWND dialog, bool stopped) {
+// Ends the search, whether it has read everything or is stopped: the worker
+// is waited for (a step, at most), and its last news shown.
+void Finish(HWND dialog) {
+    Session->work.Stop();
+    TakeNews(dialog);
+    ShowRows(dialog);
     SetRunning(dialog, false);
-    AddResultRows(dialog);
-    ShowCount(dialog, stopped ? "Stopped: " : "");
-    ShowUnsearched(dialog);
-    LastResults = Session->results;
-    NextResult = 0;
+    ShowCount(dialog, Session->counts.complete ? "" : "Stopped: ");
+    ShowNotes(dialog);
+    Session->searched = true;
+    Session->nextResult = 0;
 }
 
-// The user's input, or a message posted to the thread, waits.
-bool InputWaits() { return HIWORD(GetQueueStatus(QS_INPUT | QS_POSTMESSAGE)) != 0; }
-
-// One turn: up to kFindEntriesPerTurn entries, then the box's loop runs before the next.
-void Continue(HWND dialog) {
-    KillTimer(dialog, kTurnTimer);
-    if (!Session->running) return;
-    const DWORD started = GetTickCount();
-    bool more = true;
-    for (long read = 0; more && read < kFindEntriesPerTurn; read += kEntriesPerSlice) {
-        more = Session->search.Step(kEntriesPerSlice, Session->results);
-        if (InputWaits() || GetTickCount() - started >= kTurnMilliseconds) break;
-    }
-    if (!more) {
-        Finish(dialog, false);
+void OnSearchNews(HWND dialog, WPARAM generation) {
+    if (!Session->work.Accept(generation) || !Session->running) return;
+    // Its last news is handed over before the worker counts as finished.
+    if (Session->work.Finished()) {
+        Finish(dialog);
         return;
     }
-    if (GetTickCount() - Session->listedAt >= kRowsEveryMilliseconds) AddResultRows(dialog);
+    TakeNews(dialog);
     ShowCount(dialog, "Searching: ");
-    SetTimer(dialog, kTurnTimer, 0, nullptr);
 }
 
 void StartSearch(HWND dialog) {
     LastEverywhere = IsDlgButtonChecked(dialog, IDC_FIND_EVERYWHERE) == BST_CHECKED;
-    const std::string root = LastEverywhere ? std::string("\\") : std::string(CurrentDirectory);
-    SendMessageA(Results(dialog), LVM_DELETEALLITEMS, 0, 0);
+    const std::wstring root = LastEverywhere ? std::wstring(L"\\") : CurrentDirectoryName().Wide();
+    Session->list.Clear();
+    Session->rowsShownAt = GetTickCount() - kRowsEveryMs;  // the first rows show at once
     SetDlgItemTextA(dialog, IDC_FIND_NOTES, "");
-    Session->results.clear();
-    Session->listed = 0;
-    Session->listedAt = GetTickCount();
+    Session->news = {};
+    Session->counts = {};
     if (Session->byAccess) {
         const auto choice = static_cast<int>(SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_GETCURSEL, 0, 0));
         LastRight = choice >= 0 && choice < static_cast<int>(std::size(kChangeRightChoices)) ? choice : 0;
-        Session->scan = AccessScan(kChangeRightChoices[LastRight].right);
-        Session->search.Start(root, Session->scan.AsSearchTest());
+        LastIncludeDevices = IsDlgButtonChecked(dialog, IDC_FIND_DEVICES) == BST_CHECKED;
+        Session->scan = std::make_unique<AccessScan>(kChangeRightChoices[LastRight].right, LastIncludeDevices);
+        Session->search.Start(root, Session->scan->AsSearchTest());
     } else {
         char text[kTextSize] = {};
         GetDlgItemTextA(dialog, IDC_FIND_TEXT, text, kTextSize);
         LastText = text;
-        Session->search.Start(root, LastText);
+        Session->search.Start(root, NameMatch(LastText));
+    }
+    if (!Session->work.Start(dialog, WM_FIND_NEWS, SearchOnWorker, Session)) {
+        SetDlgItemTextA(dialog, IDC_FIND_COUNT, "The search could not start a thread to run on.");
+        return;
     }
     SetRunning(dialog, true);
-    Continue(dialog);
+    ShowCount(dialog, "Searching: ");
 }
 
 // Going to a result ends the box; the search goes on from it with Find Next.
 void Choose(HWND dialog, int row) {
-    LVITEMA item{};
-    item.mask = LVIF_PARAM;
-    item.iItem = row;
-    if (row < 0 || !SendMessageA(Results(dialog), LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item))) return;
-    const auto index = static_cast<std::size_t>(item.lParam);
-    if (index >= Session->results.size()) return;
-    if (!Session->results[index].addressable) {
-        MessageBoxA(dialog, (Session->results[index].path + " has a name no path carries: it cannot be shown.").c_str(),
-                    "Tarnel", MB_OK | MB_ICONERROR);
-        return;
-    }
-    if (Session->running) Finish(dialog, true);
-    Session->chosen = Session->results[index].path;
-    NextResult = index + 1;
+    const std::vector<SearchResult>& results = Session->list.Rows();
+    if (row < 0 || static_cast<std::size_t>(row) >= results.size()) return;
+    if (Session->running) Finish(dialog);
+    Session->chosen = results[row].exactPath;
+    Session->nextResult = static_cast<std::size_t>(row) + 1;
     EndDialog(dialog, IDOK);
-}
-
-int SelectedResult(HWND dialog) {
-    return static_cast<int>(SendMessageA(Results(dialog), LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
 }
 
 // Columns in the dialog's units: the path, its type and, by access, what was granted.
@@ -185,18 +284,21 @@ constexpr DialogListColumn kNameColumns[] = {{"Path", 228}, {"Type", 74}};
 constexpr DialogListColumn kAccessColumns[] = {{"Path", 186}, {"Type", 62}, {"Granted", 54}};
 
 BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
-    HWND list = Results(dialog);
+    std::span<const DialogListColumn> columns = kNameColumns;
+    if (Session->byAccess) columns = kAccessColumns;
+    if (!Session->list.Create(dialog, IDC_FIND_RESULTS, columns)) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
     if (Session->byAccess) {
-        InsertDialogListColumns(dialog, list, kAccessColumns);
         for (const ChangeRightChoice& choice : kChangeRightChoices)
             SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(choice.title));
         SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, LastRight, 0);
+        CheckDlgButton(dialog, IDC_FIND_DEVICES, LastIncludeDevices ? BST_CHECKED : BST_UNCHECKED);
     } else {
-        InsertDialogListColumns(dialog, list, kNameColumns);
         SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
         SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());
     }
-    SendMessageA(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, LastEverywhere ? IDC_FIND_EVERYWHERE : IDC_FIND_HERE);
     return TRUE;
 }
@@ -205,18 +307,18 @@ void OnCommand(HWND dialog, int id, HWND, UINT) {
     switch (id) {
     case IDOK:
         // Enter on a result goes to it; anywhere else it searches.
-        if (GetFocus() == Results(dialog) && SelectedResult(dialog) >= 0)
-            Choose(dialog, SelectedResult(dialog));
+        if (GetFocus() == Session->list.Window() && Session->list.SelectedRow() >= 0)
+            Choose(dialog, Session->list.SelectedRow());
         else if (!Session->running)
             StartSearch(dialog);
         break;
     case IDC_FIND_STOP:
-        if (Session->running) Finish(dialog, true);
+        if (Session->running) Finish(dialog);
         break;
     case IDCANCEL:
         // Esc stops a search first; only then does it close the box.
         if (Session->running)
-            Finish(dialog, true);
+            Finish(dialog);
         else
             EndDialog(dialog, IDCANCEL);
         break;
@@ -226,34 +328,49 @@ void OnCommand(HWND dialog, int id, HWND, UINT) {
 }
 
 // The row double-clicked is the one under the pointer: older common controls
-// send a bare header with no row in it.
+// send a bare header with no row in it. The list asks for its cells' texts.
 LRESULT OnNotify(HWND dialog, const NMHDR* header) {
-    if (header->idFrom == IDC_FIND_RESULTS && header->code == static_cast<UINT>(NM_DBLCLK))
-        Choose(dialog, ListRowAtMessagePos(Results(dialog)));
+    if (header->idFrom != IDC_FIND_RESULTS) return 0;
+    if (header->code == static_cast<UINT>(NM_DBLCLK))
+        Choose(dialog, ListRowAtMessagePos(Session->list.Window()));
+    else
+        Session->list.OnNotify(header);
     return 0;
 }
+
+// No worker outlives the box.
+void OnDestroy(HWND) { Session->work.Stop(); }
 
 INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         HANDLE_MSG(dialog, WM_INITDIALOG, OnInitDialog);
         HANDLE_MSG(dialog, WM_COMMAND, OnCommand);
+        HANDLE_MSG(dialog, WM_DESTROY, OnDestroy);
     case WM_NOTIFY:
         return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_FIND_NEWS:
+        OnSearchNews(dialog, wParam);
+        return TRUE;
     case WM_TIMER:
-        if (wParam != kTurnTimer) return FALSE;
-        Continue(dialog);
+        if (wParam != kRowsTimer) return FALSE;
+        ShowRows(dialog);
         return TRUE;
     default:
         return FALSE;
     }
 }
 
-bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::string& chosen) {
+bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::wstring& chosen) {
     FindSession session;
     session.byAccess = byAccess;
     Session = &session;
     const INT_PTR result = DialogBoxParamA(AppContext.instance, templateName, owner, FindDlgProc, 0);
     Session = nullptr;
+    // The last search's results, whole or stopped, are Find Next's.
+    if (session.searched) {
+        LastResults = session.list.TakeRows();
+        NextResult = session.nextResult;
+    }
     if (result != IDOK) return false;
     chosen = session.chosen;
     return true;
@@ -261,18 +378,14 @@ bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::string
 
 }  // namespace
 
-bool RunFindDialog(HWND owner, std::string& chosen) { return RunFindBox("FIND_DLG", false, owner, chosen); }
+bool RunFindDialog(HWND owner, std::wstring& chosen) { return RunFindBox("FIND_DLG", false, owner, chosen); }
 
-bool RunFindAccessibleDialog(HWND owner, std::string& chosen) {
+bool RunFindAccessibleDialog(HWND owner, std::wstring& chosen) {
     return RunFindBox("FIND_ACCESS_DLG", true, owner, chosen);
 }
 
-bool NextFoundPath(std::string& path) {
-    for (std::size_t tried = 0; tried < LastResults.size(); ++tried) {
-        const SearchResult& result = LastResults[NextResult++ % LastResults.size()];
-        if (!result.addressable) continue;
-        path = result.path;
-        return true;
-    }
-    return false;
+bool NextFoundPath(std::wstring& path) {
+    if (LastResults.empty()) return false;
+    path = LastResults[NextResult++ % LastResults.size()].exactPath;
+    return true;
 }

@@ -1,11 +1,17 @@
-// Finding objects by name through the real Find box, and Find Next.
+// Finding objects by name and by access through the real Find boxes, and Find Next.
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "browser_fixture.h"
 #include "resource_ids.h"
+#include "common/background_work.h"
 #include "namespace/access_scan.h"
+#include "namespace/holder_search.h"
+#include "namespace/object_opener.h"
+#include "namespace/watched_open.h"
 #include "shell/find_dialog.h"
+#include "support/open_gate.h"
 #include "support/test_namespace.h"
 #include "views/navigation.h"
 
@@ -19,6 +25,7 @@ struct FindView {
     std::string notes;
     bool mainEnabled = true;
     bool showsAmpersands = false;  // the count and notes show an "&" as it is
+    bool devicesTicked = false;
 };
 
 std::string ItemText(HWND list, int row, int column) {
@@ -38,6 +45,7 @@ FindView ReadFindBox(HWND dialog) {
     view.showsAmpersands = true;
     for (int id : {IDC_FIND_COUNT, IDC_FIND_NOTES})
         view.showsAmpersands &= (GetWindowLongA(GetDlgItem(dialog, id), GWL_STYLE) & SS_NOPREFIX) != 0;
+    view.devicesTicked = IsDlgButtonChecked(dialog, IDC_FIND_DEVICES) == BST_CHECKED;
     return view;
 }
 
@@ -83,10 +91,14 @@ protected:
                everywhere, std::move(act));
     }
 
-    // The Find Accessible box, with a row of the rights' choice, from the shown directory down.
-    void FindAccessible(int choice, std::function<void(HWND)> act) {
+    // The Find Accessible box, with a row of the rights' choice, from the
+    // shown directory down; devices ticked or not, or as the box remembers.
+    void FindAccessible(int choice, std::function<void(HWND)> act, std::optional<bool> devices = false) {
         Search(CMD_FIND_ACCESSIBLE, "Find Accessible",
-               [choice](HWND dialog) { SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, choice, 0); },
+               [choice, devices](HWND dialog) {
+                   SendDlgItemMessageA(dialog, IDC_FIND_RIGHTS, CB_SETCURSEL, choice, 0);
+                   if (devices) CheckDlgButton(dialog, IDC_FIND_DEVICES, *devices ? BST_CHECKED : BST_UNCHECKED);
+               },
                false, std::move(act));
     }
 
@@ -150,6 +162,66 @@ TEST_F(FindTest, FindsByPartOfTheNameAndGoesToTheChosenResult) {
     EXPECT_STREQ(CurrentDirectory, scratch_.PathOf("Sub").c_str());
 }
 
+// Names no ANSI text carries are searched, listed once each in their visible
+// form, matched by the exact name (as the object manager compares names) and
+// by the visible form, and gone to by their exact paths, never a namesake's;
+// Find Accessible opens them too.
+TEST_F(FindTest, NamesNoAnsiTextCarriesAreFoundOnceAndGoneTo) {
+    using Kind = ScratchDirectory::WideKind;
+    ASSERT_TRUE(scratch_.AddWide(Kind::Event, L"\u0416\u0443\u043a"));
+    ASSERT_FALSE(scratch_.AddSemaphore("???", 1, 2).empty());
+    ASSERT_FALSE(scratch_.AddEvent("A", true, false).empty());
+    ASSERT_TRUE(scratch_.AddWide(Kind::Semaphore, std::wstring(L"A\0B", 3)));
+    ASSERT_TRUE(scratch_.AddWide(Kind::Event, L"Tab\tName"));
+    ASSERT_FALSE(scratch_.AddSemaphore("Tab Name", 1, 2).empty());
+    ASSERT_TRUE(scratch_.AddWide(Kind::Directory, L"Dir\u0416"));
+    ASSERT_TRUE(scratch_.AddWide(Kind::Event, L"Dir\u0416\\Child"));
+    ASSERT_TRUE(OpenBrowser());
+    ShowScratch();
+
+    using Results = std::set<std::pair<std::string, std::string>>;
+    const struct {
+        const char* text;
+        Results results;
+    } cases[] = {
+        {"", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("???"), "Semaphore"},
+              {scratch_.PathOf("A"), "Event"}, {scratch_.PathOf("A\\0B"), "Semaphore"},
+              {scratch_.PathOf("Tab\\tName"), "Event"}, {scratch_.PathOf("Tab Name"), "Semaphore"},
+              {scratch_.PathOf("Dir\\u0416"), "Directory"}, {scratch_.PathOf("Dir\\u0416\\Child"), "Event"}}},
+        {"child", {{scratch_.PathOf("Dir\\u0416\\Child"), "Event"}}},
+        {"\\u0416", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("Dir\\u0416"), "Directory"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        FindView view;
+        Find(c.text, false, [&](HWND dialog) {
+            view = ReadFindBox(dialog);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        });
+        EXPECT_EQ(view.results, c.results);
+        EXPECT_EQ(view.rows, static_cast<int>(c.results.size()));  // each once
+    }
+
+    // Going to the child of the directory no ANSI path carries, and to the
+    // semaphore beside the event whose name a NUL would cut.
+    for (const char* shown : {"Dir\\u0416\\Child", "A\\0B"}) {
+        SCOPED_TRACE(shown);
+        Find("", false, [&](HWND dialog) { DoubleClickResult(dialog, ResultRow(dialog, scratch_.PathOf(shown))); });
+        EXPECT_EQ(SelectedNames(), std::vector<std::string>{std::string(shown) == "A\\0B" ? shown : "Child"});
+        ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
+        SelectInTree(scratch_.Path());
+    }
+
+    // Find Accessible opens them by their exact paths: the account owns them all.
+    FindView view;
+    FindAccessible(0, [&](HWND dialog) {
+        view = ReadFindBox(dialog);
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    });
+    EXPECT_EQ(view.rows, 8);
+    EXPECT_NE(view.count.find(" 0 could not be opened."), std::string::npos) << view.count;
+}
+
 // The entries a search has read, as its count line says ("... found in N entries.").
 long EntriesShown(HWND dialog) {
     const std::string count = WindowText(dialog, IDC_FIND_COUNT);
@@ -157,7 +229,10 @@ long EntriesShown(HWND dialog) {
     if (in == std::string::npos) return -1;
     std::string digits;
     for (char c : count.substr(in + 4)) {
-        if (c >= '0' && c <= '9') digits += c;
+        if (c >= '0' && c <= '9')
+            digits += c;
+        else if (c != ',')
+            break;
     }
     return digits.empty() ? -1 : std::stol(digits);
 }
@@ -215,9 +290,12 @@ struct StopDriver {
 };
 StopDriver* StopDriver::Active = nullptr;
 
-// A search of tens of thousands of entries serves Esc and Stop within one
-// turn, by name and by access alike: the box reads "Stopped" having read
-// fewer entries than there are. Esc closes the box only once no search runs.
+// While a search of tens of thousands of entries runs on the box's worker,
+// the box serves Esc and Stop at once, by name and by access alike: it reads
+// "Stopped" having read no more than a quarter of the entries past what it
+// showed when the key or click was posted (the worker tells its news a few
+// times a second). Esc closes the box only once no search runs; no worker
+// outlives it. (An open that waits without end stops as promptly: below.)
 TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
     constexpr int kDirectories = 100, kEventsEach = 200;
     for (int d = 0; d < kDirectories; ++d) {
@@ -257,10 +335,11 @@ TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
             EXPECT_EQ(stop->count.rfind("Stopped: ", 0), 0u) << stop->count;
             EXPECT_GE(stop->before, 0) << stop->count;
             EXPECT_LT(stop->after, kEntries) << stop->count;
-            EXPECT_LE(stop->after - stop->before, kFindEntriesPerTurn) << stop->count;
+            EXPECT_LE(stop->after - stop->before, kEntries / 4) << stop->count;
         }
         EXPECT_TRUE(driver.openAfterEsc);
         EXPECT_FALSE(IsWindow(driver.box));
+        EXPECT_EQ(BackgroundWork::LiveWorkers(), 0);
     }
 }
 
@@ -315,6 +394,106 @@ TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
     });
     EXPECT_EQ(pathsOf(modify), (std::set<std::string>{denyWriteDac, nullDacl}));
     EXPECT_EQ(SelectedNames(), std::vector<std::string>{"DenyWriteDac"});
+}
+
+// The devices at path and in the directories below it, read directly.
+long DevicesBelow(const std::string& path) {
+    DirectoryReader reader;
+    long devices = 0;
+    if (!reader.Open(path.c_str())) return 0;
+    while (reader.Next()) {
+        const std::string type = reader.TypeName();
+        if (type == "Device") ++devices;
+        if (type == "Directory") devices += DevicesBelow(ChildPathOf(path, reader.Name()));
+    }
+    return devices;
+}
+
+// Find Accessible opens no device unless its box is ticked, and says how many
+// it passed over; the box remembers the choice for the next search.
+TEST_F(FindTest, FindAccessibleOpensDevicesOnlyWhenAsked) {
+    const long devices = DevicesBelow("\\Device");
+    ASSERT_GT(devices, 0) << "no device to search";
+    ASSERT_TRUE(OpenBrowser());
+    Command(CMD_REFRESH);
+    SelectInTree("\\Device");
+    ASSERT_STREQ(CurrentDirectory, "\\Device");
+
+    const std::string passedOver =
+        " " + std::to_string(devices) + (devices == 1 ? " device" : " devices") + " passed over.";
+    const struct {
+        std::optional<bool> ticked;  // nothing: as the box remembers
+        long opened;
+    } cases[] = {{false, 0}, {true, devices}, {std::nullopt, devices}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.ticked ? (*c.ticked ? "ticked" : "not ticked") : "remembered");
+        OpenGate gate(kDefaultQueryTimeLimits.notAnsweringAfterMs);
+        FindView view;
+        FindAccessible(0, [&](HWND dialog) {
+            view = ReadFindBox(dialog);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        }, c.ticked);
+        const bool ticked = c.opened > 0;
+        EXPECT_EQ(gate.OpensOf(kTypeDevice), c.opened);
+        EXPECT_EQ(view.devicesTicked, ticked);
+        EXPECT_EQ(view.count.find(ticked ? " passed over." : passedOver) != std::string::npos, !ticked) << view.count;
+    }
+}
+
+// Posts Esc to the running box once an open waits at the gate.
+const OpenGate* EscGate = nullptr;
+void CALLBACK EscOnceAnOpenWaits(HWND, UINT, UINT_PTR id, DWORD) {
+    if (PendingBox == nullptr || EscGate->Waiting() == 0) return;
+    KillTimer(nullptr, id);
+    PostMessageA(GetDlgItem(PendingBox, IDC_FIND_RIGHTS), WM_KEYDOWN, VK_ESCAPE, 0);
+}
+
+// An open that does not answer in time is counted and named, and the search
+// goes on to its end without it; one that waits without end leaves the box
+// free, and Esc stops the search at once. Either way the box closes with no
+// worker left, while the open's thread, left to finish on its own, ends once
+// the open returns.
+TEST_F(FindTest, FindAccessibleNamesOpensThatDoNotAnswer) {
+    const std::string answers = scratch_.AddEvent("Answers", true, false);
+    const std::string stuck = scratch_.AddEvent("Stuck&Slow", true, false);
+    ASSERT_FALSE(answers.empty() || stuck.empty());
+    ASSERT_TRUE(OpenBrowser());
+    ShowScratch();
+
+    const struct {
+        DWORD limitMs;
+        bool escWhileWaiting;
+        std::string count;  // the line's beginning
+        std::string notes;
+    } cases[] = {
+        {300, false, "1 accessible in 2 entries. 0 could not be opened. 1 not answering.",
+         "1 object not answering: " + stuck + "."},
+        {600000, true, "Stopped: ", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.limitMs);
+        FindView view;
+        long workers = -1, openThreads = -1;
+        {
+            OpenGate gate(c.limitMs);
+            gate.Hold(stuck);
+            PendingBox = nullptr;
+            EscGate = &gate;
+            if (c.escWhileWaiting) SetTimer(nullptr, 0, 10, EscOnceAnOpenWaits);
+            FindAccessible(0, [&](HWND dialog) {
+                view = ReadFindBox(dialog);
+                PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            });
+            workers = BackgroundWork::LiveWorkers();
+            openThreads = WatchedOpener::LiveThreads();
+        }
+        EXPECT_EQ(view.count.rfind(c.count, 0), 0u) << view.count;
+        EXPECT_EQ(view.count.find("not answering") != std::string::npos, !c.notes.empty()) << view.count;
+        EXPECT_EQ(view.notes, c.notes);
+        EXPECT_EQ(workers, 0);
+        EXPECT_EQ(openThreads, 1);
+        EXPECT_EQ(WatchedOpener::LiveThreads(), 0);
+    }
 }
 
 // Find Next goes to each result of the last search in turn, then from the
