@@ -55,9 +55,19 @@ void ResultListView::ShowRowCount(std::size_t count) {
     shown_ = count;
 }
 
+void ResultListView::Repaint() {
+    ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
+    InvalidateRect(list_, nullptr, TRUE);
+}
+
 // The dialog is an ANSI window, so the list asks in ANSI.
-void ResultListView::OnNotify(const NMHDR* header) const {
-    if (header->hwndFrom != list_ || header->code != LVN_GETDISPINFOA) return;
+void ResultListView::OnNotify(const NMHDR* header) {
+    if (header->hwndFrom != list_) return;
+    if (header->code == LVN_COLUMNCLICK) {
+        SortByColumn(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
+        return;
+    }
+    if (header->code != LVN_GETDISPINFOA) return;
     LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header))->item;
     if (item.iItem >= 0 && static_cast<std::size_t>(item.iItem) < RowCount())
         CopyCellText(CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item);

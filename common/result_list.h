@@ -2,13 +2,15 @@
 // common controls of IE 3 and later have them), whose rows are the vector's
 // elements in order and whose cells are asked for only as they are painted.
 // Adding rows costs one LVM_SETITEMCOUNT however many there are, so a box can
-// show results as fast as its search finds them; sorting by a column would
-// reorder the vector and repaint.
+// show results as fast as its search finds them. A list given an order for
+// its columns sorts the vector by the column whose header is clicked (the
+// other way on a second click) and repaints.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <iterator>
 #include <span>
@@ -28,8 +30,9 @@ public:
     HWND Window() const { return list_; }
     // The selected row, -1 for none.
     int SelectedRow() const;
-    // Answers the list's WM_NOTIFY: the text of a cell as it is painted.
-    void OnNotify(const NMHDR* header) const;
+    // Answers the list's WM_NOTIFY: the text of a cell as it is painted, and
+    // a click on a column's header.
+    void OnNotify(const NMHDR* header);
 
 protected:
     ResultListView() = default;
@@ -38,10 +41,13 @@ protected:
     ResultListView& operator=(const ResultListView&) = delete;
     // Tells the list it has count rows, keeping its selection and scroll position.
     void ShowRowCount(std::size_t count);
+    // After the rows were reordered: no row is selected, and every row is painted anew.
+    void Repaint();
 
 private:
     virtual std::size_t RowCount() const = 0;
     virtual std::string CellText(std::size_t row, int column) const = 0;
+    virtual void SortByColumn(int column) = 0;
 
     HWND list_ = nullptr;
     std::size_t shown_ = 0;  // the rows the list knows of
@@ -52,7 +58,9 @@ class ResultList : public ResultListView {
 public:
     // The text of a row's column.
     using Cell = std::string (*)(const Row& row, int column);
-    explicit ResultList(Cell cell) : cell_(cell) {}
+    // Whether a comes before b by a column; none: the list keeps its order.
+    using Less = bool (*)(const Row& a, const Row& b, int column);
+    explicit ResultList(Cell cell, Less less = nullptr) : cell_(cell), less_(less) {}
 
     const std::vector<Row>& Rows() const { return rows_; }
     // Moves the rows of more to the end, leaving it empty; they show with the next ShowRows.
@@ -76,7 +84,23 @@ public:
 private:
     std::size_t RowCount() const override { return rows_.size(); }
     std::string CellText(std::size_t row, int column) const override { return cell_(rows_[row], column); }
+    void SortByColumn(int column) override {
+        if (less_ == nullptr) return;
+        descending_ = column == sortColumn_ && !descending_;
+        sortColumn_ = column;
+        const Less less = less_;
+        if (descending_)
+            std::stable_sort(rows_.begin(), rows_.end(),
+                             [less, column](const Row& a, const Row& b) { return less(b, a, column); });
+        else
+            std::stable_sort(rows_.begin(), rows_.end(),
+                             [less, column](const Row& a, const Row& b) { return less(a, b, column); });
+        Repaint();
+    }
 
     Cell cell_;
+    Less less_;
     std::vector<Row> rows_;
+    int sortColumn_ = -1;
+    bool descending_ = false;
 };

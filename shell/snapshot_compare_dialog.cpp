@@ -9,6 +9,7 @@
 
 #include "common/count_text.h"
 #include "common/list_view.h"
+#include "common/result_list.h"
 #include "namespace/visible_name.h"
 #include "resource_ids.h"
 #include "shell/app_context.h"
@@ -33,67 +34,16 @@ DifferenceRow RowOf(const SnapshotDifference& difference) {
              VisiblePath(difference.newValue)}};
 }
 
-// The box's result list: an owner-data list view over the rows, sorted by a
-// column on a click of its header (a second click sorts the other way). It
-// keeps to the shape of a shared result list, so that one can take its place.
-class DifferenceList {
-public:
-    void Attach(HWND dialog, int id, std::span<const DialogListColumn> columns) {
-        list_ = GetDlgItem(dialog, id);
-        InsertDialogListColumns(dialog, list_, columns);
-        SendMessageA(list_, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
-    }
-    void Show(std::vector<DifferenceRow> rows) {
-        rows_ = std::move(rows);
-        sortColumn_ = -1;
-        Refresh();
-    }
-    int SelectedRow() const {
-        return static_cast<int>(SendMessageA(list_, LVM_GETNEXTITEM, static_cast<WPARAM>(-1), LVNI_SELECTED));
-    }
-    const DifferenceRow* Row(int index) const {
-        return index >= 0 && static_cast<std::size_t>(index) < rows_.size() ? &rows_[index] : nullptr;
-    }
-    LRESULT OnNotify(const NMHDR* header) {
-        if (header->code == LVN_GETDISPINFOA) {
-            auto* info = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header));
-            const DifferenceRow* row = Row(info->item.iItem);
-            if (row != nullptr && (info->item.mask & LVIF_TEXT) != 0 && info->item.iSubItem >= 0 &&
-                info->item.iSubItem < 4 && info->item.cchTextMax > 0)
-                lstrcpynA(info->item.pszText, row->cells[info->item.iSubItem].c_str(), info->item.cchTextMax);
-        } else if (header->code == LVN_COLUMNCLICK) {
-            SortBy(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
-        }
-        return 0;
-    }
+std::string DifferenceCell(const DifferenceRow& row, int column) {
+    return column >= 0 && column < 4 ? row.cells[column] : std::string();
+}
 
-private:
-    void SortBy(int column) {
-        if (column < 0 || column >= 4) return;
-        descending_ = column == sortColumn_ && !descending_;
-        sortColumn_ = column;
-        const auto less = [column](const DifferenceRow& a, const DifferenceRow& b) {
-            if (column == 0) return a.kind < b.kind;
-            if (column == 1) return a.path < b.path;
-            return a.cells[column] < b.cells[column];
-        };
-        if (descending_)
-            std::stable_sort(rows_.begin(), rows_.end(), [&](const auto& a, const auto& b) { return less(b, a); });
-        else
-            std::stable_sort(rows_.begin(), rows_.end(), less);
-        Refresh();
-    }
-    void Refresh() {
-        ListView_SetItemState(list_, -1, 0, LVIS_SELECTED | LVIS_FOCUSED);
-        SendMessageA(list_, LVM_SETITEMCOUNT, rows_.size(), 0);
-        InvalidateRect(list_, nullptr, TRUE);
-    }
-
-    HWND list_ = nullptr;
-    std::vector<DifferenceRow> rows_;
-    int sortColumn_ = -1;
-    bool descending_ = false;
-};
+// By kind in the order of ChangeKind, by exact path, or by the text shown.
+bool DifferenceBefore(const DifferenceRow& a, const DifferenceRow& b, int column) {
+    if (column == 0) return a.kind < b.kind;
+    if (column == 1) return a.path < b.path;
+    return DifferenceCell(a, column) < DifferenceCell(b, column);
+}
 
 constexpr DialogListColumn kColumns[] = {{"Change", 62}, {"Path", 150}, {"Old", 85}, {"New", 85}};
 
@@ -105,7 +55,7 @@ bool LastDevices = false;
 
 struct CompareSession {
     SnapshotTask task;
-    DifferenceList list;
+    ResultList<DifferenceRow> list{DifferenceCell, DifferenceBefore};
     bool running = false;
     ResolvedPath chosen;
 };
@@ -152,7 +102,8 @@ void Finish(HWND dialog) {
     std::vector<DifferenceRow> rows;
     rows.reserve(comparison.differences.size());
     for (const SnapshotDifference& difference : comparison.differences) rows.push_back(RowOf(difference));
-    Session->list.Show(std::move(rows));
+    Session->list.Append(rows);
+    Session->list.ShowRows();
     ShowCount(dialog, comparison.shared ? CountLine(comparison) : std::string("Nothing compared."));
     std::string notes;
     for (const std::string& note : comparison.notes) notes += (notes.empty() ? "" : " ") + note;
@@ -187,7 +138,7 @@ void StartCompare(HWND dialog) {
         ShowCount(dialog, "Choose the snapshot file to compare.");
         return;
     }
-    Session->list.Show({});
+    Session->list.Clear();
     SetDlgItemTextA(dialog, IDC_COMPARE_NOTES, "");
     SnapshotComparer::Request request;
     request.oldFile = WidenPath(LastOld);
@@ -209,10 +160,10 @@ void Stop(HWND dialog) {
 
 // Going to a difference ends the box; the command shows where its path leads now.
 void Choose(HWND dialog, int index) {
-    const DifferenceRow* row = Session->list.Row(index);
-    if (row == nullptr) return;
+    const std::vector<DifferenceRow>& rows = Session->list.Rows();
+    if (index < 0 || static_cast<std::size_t>(index) >= rows.size()) return;
     if (Session->running) Stop(dialog);
-    Session->chosen = ResolvePath(row->path);
+    Session->chosen = ResolvePath(rows[static_cast<std::size_t>(index)].path);
     EndDialog(dialog, IDOK);
 }
 
@@ -224,7 +175,10 @@ void Browse(HWND dialog, int edit, bool other) {
 }
 
 BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
-    Session->list.Attach(dialog, IDC_COMPARE_RESULTS, kColumns);
+    if (!Session->list.Create(dialog, IDC_COMPARE_RESULTS, kColumns)) {
+        EndDialog(dialog, IDCANCEL);
+        return TRUE;
+    }
     for (int id : {IDC_COMPARE_OLD, IDC_COMPARE_NEW}) SendDlgItemMessageA(dialog, id, EM_LIMITTEXT, kFileSize - 1, 0);
     SetDlgItemTextA(dialog, IDC_COMPARE_OLD, LastOld.c_str());
     SetDlgItemTextA(dialog, IDC_COMPARE_NEW, LastNew.c_str());
@@ -272,7 +226,8 @@ LRESULT OnNotify(HWND dialog, const NMHDR* header) {
         Choose(dialog, ListRowAtMessagePos(header->hwndFrom));
         return 0;
     }
-    return Session->list.OnNotify(header);
+    Session->list.OnNotify(header);
+    return 0;
 }
 
 INT_PTR CALLBACK CompareDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
