@@ -8,6 +8,7 @@
 #include "common/path_block.h"
 #include "namespace/name_lookup.h"
 #include "namespace/object_opener.h"
+#include "namespace/path_resolver.h"
 #include "namespace/visible_name.h"
 
 namespace {
@@ -58,8 +59,9 @@ bool ObjectSearch::Restart(std::wstring_view root) {
     const bool addressable = NarrowPath(root, shown);
     HANDLE handle = nullptr;
     const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, root, 0, false, &handle);
-    Enter(std::unique_ptr<Level>(new Level{{}, std::move(shown), std::wstring(root), addressable}), status,
-          UniqueNtHandle(handle));
+    auto level = std::unique_ptr<Level>(new Level{{}, std::move(shown), std::wstring(root), addressable});
+    level->root = root == L"\\";
+    Enter(std::move(level), status, UniqueNtHandle(handle));
     return !levels_.empty();
 }
 
@@ -79,7 +81,15 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
     for (long read = 0; read < maxEntries && !levels_.empty(); ) {
         Level& level = *levels_.back();
         if (!level.reader.Next()) {
+            const bool addLogonDevices = level.root && ShowsLogonDevicesUnderRoot(level.listsLogonDevices);
             levels_.pop_back();
+            // Later systems keep \?? per logon, and the root does not list it: it is searched last.
+            if (addLogonDevices) {
+                HANDLE handle = nullptr;
+                const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, kLogonDevicesPath, 0, false, &handle);
+                Enter(std::unique_ptr<Level>(new Level{{}, "\\??", kLogonDevicesPath, true}), status,
+                      UniqueNtHandle(handle));
+            }
             continue;
         }
         ++read;
@@ -94,6 +104,7 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         SearchResult candidate{path, entry.TypeName(), addressable, 0, exactPath};
         if (batchTest_ || test_(entry, candidate)) taken.push_back(std::move(candidate));
         if (std::strcmp(entry.TypeName(), "Directory") != 0) continue;
+        if (level.root && std::strcmp(entry.Name(), "??") == 0) level.listsLogonDevices = true;
         // Depth first, as the tree is walked; each level keeps its directory
         // open, and the next is opened by its own name in it.
         HANDLE handle = nullptr;

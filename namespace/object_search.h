@@ -67,6 +67,8 @@ private:
         std::string path;  // as shown: a visible form where a name needs one
         std::wstring exactPath;
         bool addressable;  // path is the directory's path, not a visible form
+        bool root = false;             // the namespace's root, which may not list this logon's \??
+        bool listsLogonDevices = false;
     };
     bool Restart(std::wstring_view root);
     void Enter(std::unique_ptr<Level> level, NTSTATUS status, UniqueNtHandle directory);
