@@ -425,35 +425,17 @@ TEST_F(HostileNamespaceTest, ExactNamesAreReachedWhateverTheyHold) {
     EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
     EXPECT_TRUE(CurrentDirectoryExact.empty());
 
-    auto goTo = [](const std::wstring& text) {
-        std::vector<std::string> messages;
-        HWND box = nullptr;
-        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-            if (caught.isMessageBox) {
-                messages.push_back(caught.text);
-                if (box != nullptr) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-                return false;
-            }
-            if (caught.caption != "Go To") return false;
-            box = dialog;
-            SetDlgItemTextW(dialog, IDC_GOTO_PATH, text.c_str());
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            return true;
-        });
-        Command(CMD_GO_TO);
-        return messages;
-    };
     for (const char* name : {"\\u0416\\u0443\\u043A", "Tab\\tName", "Lone\\uD800"}) {
         SCOPED_TRACE(name);
-        ASSERT_TRUE(goTo(exact_[name]).empty());
+        ASSERT_TRUE(GoTo(exact_[name]).empty());
         ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
         EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), exact_[name]);
         EXPECT_EQ(SelectedNames(), std::vector<std::string>{name});
     }
-    ASSERT_TRUE(goTo(exact_[directory] + L"\\Child").empty());
+    ASSERT_TRUE(GoTo(exact_[directory] + L"\\Child").empty());
     EXPECT_EQ(CurrentDirectoryExact, exact_[directory]);
     EXPECT_EQ(SelectedNames(), std::vector<std::string>{"Child"});
-    EXPECT_EQ(goTo(WidenPath(scratch_.PathOf(directory))),
+    EXPECT_EQ(GoTo(WidenPath(scratch_.PathOf(directory))),
               std::vector<std::string>{scratch_.Path() + " exists, but holds nothing named \"Dir\"."});
     EXPECT_TRUE(reader.Sheets().empty());
 }

@@ -1,6 +1,8 @@
 #include "browser_fixture.h"
 
 #include "common/unique_owner.h"
+#include "namespace/visible_name.h"
+#include "resource_ids.h"
 
 std::optional<std::vector<BYTE>> ReadSettingsValue(DWORD* type) {
     UniqueRegistryKey key;
@@ -58,6 +60,27 @@ std::string BrowserTest::StatusText() {
     SendMessageA(AppContext.statusBar, SB_GETTEXTA, 0, reinterpret_cast<LPARAM>(text));
     return text;
 }
+
+std::vector<std::string> BrowserTest::GoTo(const std::wstring& text) {
+    std::vector<std::string> messages;
+    HWND box = nullptr;
+    DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
+        if (caught.isMessageBox) {
+            messages.push_back(caught.text);
+            if (box != nullptr) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
+            return false;  // closed with OK, before the box gets the Cancel
+        }
+        if (caught.caption != "Go To") return false;
+        box = dialog;
+        SetDlgItemTextW(dialog, IDC_GOTO_PATH, text.c_str());
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        return true;
+    });
+    Command(CMD_GO_TO);
+    return messages;
+}
+
+std::vector<std::string> BrowserTest::GoTo(const std::string& path) { return GoTo(WidenPath(path)); }
 
 std::vector<std::string> BrowserTest::ListNames() {
     std::vector<std::string> names(ListView_GetItemCount(AppContext.objectList));

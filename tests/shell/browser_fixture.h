@@ -37,6 +37,10 @@ public:
     static int TakeQuitRequest();
 
     static void Command(UINT id) { SendMessageA(AppContext.mainWindow, WM_COMMAND, id, 0); }
+    // Puts text into Go To's box, as typed or pasted, and presses Enter; a box
+    // that stays up after its message is cancelled. Returns the messages shown.
+    static std::vector<std::string> GoTo(const std::wstring& text);
+    static std::vector<std::string> GoTo(const std::string& path);
     static std::string StatusText();
     static std::vector<std::string> ListNames();
     static int FindRow(const std::string& name);

@@ -17,27 +17,6 @@ protected:
         ASSERT_TRUE(scratch_.Valid());
     }
 
-    // Types path into Go To's box and presses Enter; a box that stays up after
-    // its message is cancelled. Returns the messages shown.
-    std::vector<std::string> GoTo(const std::string& path) {
-        std::vector<std::string> messages;
-        HWND box = nullptr;
-        DialogCatcher catcher([&](HWND dialog, const CaughtDialog& caught) {
-            if (caught.isMessageBox) {
-                messages.push_back(caught.text);
-                if (box != nullptr) PostMessageA(box, WM_COMMAND, IDCANCEL, 0);
-                return false;  // closed with OK, before the box gets the Cancel
-            }
-            if (caught.caption != "Go To") return false;
-            box = dialog;
-            SetDlgItemTextA(dialog, IDC_GOTO_PATH, path.c_str());
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
-            return true;
-        });
-        Command(CMD_GO_TO);
-        return messages;
-    }
-
     // The messages a command shows, each closed with OK.
     std::vector<std::string> MessagesOf(UINT command) {
         DialogCatcher catcher;
