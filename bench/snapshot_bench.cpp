@@ -2,10 +2,13 @@
 // of 200: a save to a file, a comparison of that file with the live
 // namespace and with a second file, beside the floor of the same walk with
 // one open per object (each entry opened by its own name with
-// MAXIMUM_ALLOWED and closed) and the bare walk.
+// MAXIMUM_ALLOWED and closed) and the bare walk; and the Compare with
+// Snapshot box listing a difference for every object, beside the same
+// comparison with no box.
 #include "bench/snapshot_bench.h"
 
 #include <windows.h>
+#include <commctrl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -15,14 +18,18 @@
 #include "namespace/effective_access.h"
 #include "namespace/object_search.h"
 #include "namespace/visible_name.h"
+#include "resource_ids.h"
+#include "shell/app_context.h"
 #include "snapshot/snapshot_compare.h"
 #include "snapshot/snapshot_save.h"
+#include "support/dialog_catcher.h"
 #include "support/scratch_file.h"
 #include "support/test_namespace.h"
 
 namespace {
 
 constexpr int kRounds = 3;
+constexpr int kBoxPairs = 5;
 constexpr long kEventsPerDirectory = 200;
 
 double MeasureWalk(const std::wstring& root, bool opens) {
@@ -60,7 +67,8 @@ double MeasureCompare(const std::wstring& oldFile, const std::wstring& newFile, 
     const double start = Seconds();
     SnapshotComparer comparer;
     comparer.Start({oldFile, newFile, {}, {}});
-    while (comparer.Step(1000)) {
+    // In the box's slices of lines.
+    while (comparer.Step(50)) {
     }
     if (comparer.Failed()) {
         std::fprintf(stderr, "the comparison failed: %s\n", comparer.Error().c_str());
@@ -70,11 +78,74 @@ double MeasureCompare(const std::wstring& oldFile, const std::wstring& newFile, 
     return Seconds() - start;
 }
 
+// A copy of a snapshot in which every object's granted rights differ.
+std::string WithOtherRights(const std::string& text) {
+    std::string changed;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        end = end == std::string::npos ? text.size() : end + 1;
+        std::string line = text.substr(start, end - start);
+        if (line.rfind("object\t", 0) == 0) {
+            const std::size_t last = line.rfind('\t');
+            line = line.substr(0, last + 1) + "=0x12345678\r\n";
+        }
+        changed += line;
+        start = end;
+    }
+    return changed;
+}
+
+// One comparison through the box, watched from the window's thread.
+struct BoxWatch {
+    HWND box = nullptr;
+    double started = 0;
+    double ended = 0;
+    int rows = 0;
+};
+BoxWatch* Watched = nullptr;
+
+// Polled from the box's loop: the comparison has ended once its count line says how it came out.
+void CALLBACK PollCompareBox(HWND, UINT, UINT_PTR id, DWORD) {
+    if (Watched == nullptr || Watched->box == nullptr) return;
+    const std::string count = WindowText(Watched->box, IDC_COMPARE_COUNT);
+    if (count.empty() || count.rfind("Reading", 0) == 0) return;
+    Watched->ended = Seconds();
+    KillTimer(nullptr, id);
+    Watched->rows = ListView_GetItemCount(GetDlgItem(Watched->box, IDC_COMPARE_RESULTS));
+    PostMessageA(Watched->box, WM_COMMAND, IDCANCEL, 0);
+}
+
+// From pressing Compare until the box says how many differ, with every difference listed.
+double MeasureCompareBox(const std::wstring& oldFile, const std::wstring& newFile, int& rows) {
+    BoxWatch watch;
+    Watched = &watch;
+    DialogCatcher catcher([&watch, &oldFile, &newFile](HWND dialog, const CaughtDialog& caught) {
+        if (caught.isMessageBox || watch.box != nullptr) return false;
+        watch.box = dialog;
+        SetDlgItemTextA(dialog, IDC_COMPARE_OLD, VisiblePath(oldFile).c_str());
+        SetDlgItemTextA(dialog, IDC_COMPARE_NEW, VisiblePath(newFile).c_str());
+        CheckRadioButton(dialog, IDC_COMPARE_LIVE, IDC_COMPARE_FILE, IDC_COMPARE_FILE);
+        watch.started = Seconds();
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        SetTimer(nullptr, 0, 10, PollCompareBox);
+        return true;
+    });
+    SendMessageA(AppContext.mainWindow, WM_COMMAND, CMD_COMPARE_SNAPSHOT, 0);
+    Watched = nullptr;
+    rows = watch.rows;
+    return watch.ended - watch.started;
+}
+
 struct SnapshotResult {
     long n;
     double walk, floor, save, live, files;
     long bytes;
     std::size_t differences;
+    double changedFiles;  // the comparison with every object's rights changed, no box
+    double box;           // the same through the box
+    double boxRatio;      // the middle of the rounds' own ratios of box to comparison
+    int rows;
 };
 
 SnapshotResult MeasureSize(long n) {
@@ -95,7 +166,8 @@ SnapshotResult MeasureSize(long n) {
     const std::wstring root = WidenPath(scratch.Path());
     const ScratchFile first("bench-first");
     const ScratchFile second("bench-second");
-    std::vector<double> walks, floors, saves, lives, files;
+    const ScratchFile changed("bench-changed");
+    std::vector<double> walks, floors, saves, lives, files, changedFiles, boxes, boxRatios;
     for (int round = 0; round < kRounds; ++round) {
         walks.push_back(MeasureWalk(root, false));
         floors.push_back(MeasureWalk(root, true));
@@ -103,6 +175,14 @@ SnapshotResult MeasureSize(long n) {
         lives.push_back(MeasureCompare(first.Path(), L"", result.differences));
         MeasureSave(root, second.Path());
         files.push_back(MeasureCompare(first.Path(), second.Path(), result.differences));
+        changed.Write(WithOtherRights(first.Bytes()));
+        // Each box right after the comparison alone: the machine's speed drifts between them less.
+        for (int pair = 0; pair < kBoxPairs; ++pair) {
+            std::size_t everyObject = 0;
+            changedFiles.push_back(MeasureCompare(first.Path(), changed.Path(), everyObject));
+            boxes.push_back(MeasureCompareBox(first.Path(), changed.Path(), result.rows));
+            boxRatios.push_back(boxes.back() / changedFiles.back());
+        }
         Progress("round measured", n);
     }
     result.walk = Median(walks);
@@ -110,6 +190,9 @@ SnapshotResult MeasureSize(long n) {
     result.save = Median(saves);
     result.live = Median(lives);
     result.files = Median(files);
+    result.changedFiles = Median(changedFiles);
+    result.box = Median(boxes);
+    result.boxRatio = Median(boxRatios);
     result.bytes = static_cast<long>(first.Bytes().size());
     return result;
 }
@@ -127,6 +210,9 @@ void RunSnapshotBench(const std::vector<long>& sizes) {
         std::printf("%8ld %8.3f %8.3f %8.3f %6.2f %10.3f %6.2f %10.3f %10ld %6zu\n", r.n, r.walk, r.floor, r.save,
                     r.save / r.floor, r.live, r.live / r.floor, r.files, r.bytes / 1024, r.differences);
     }
+    std::printf("\n%8s %12s %10s %6s %8s\n", "events", "all differ s", "box s", "/alone", "rows");
+    for (const SnapshotResult& r : results)
+        std::printf("%8ld %12.3f %10.3f %6.2f %8d\n", r.n, r.changedFiles, r.box, r.boxRatio, r.rows);
     std::printf("\n");
     for (const SnapshotResult& r : results) {
         Emit("snapshot_walk_s", r.n, r.walk);
@@ -137,5 +223,8 @@ void RunSnapshotBench(const std::vector<long>& sizes) {
         Emit("snapshot_compare_live_ratio", r.n, r.live / r.floor);
         Emit("snapshot_compare_files_s", r.n, r.files);
         Emit("snapshot_file_bytes", r.n, static_cast<double>(r.bytes));
+        Emit("snapshot_compare_changed_s", r.n, r.changedFiles);
+        Emit("snapshot_compare_box_s", r.n, r.box);
+        Emit("snapshot_compare_box_ratio", r.n, r.boxRatio);
     }
 }

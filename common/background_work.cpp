@@ -19,6 +19,7 @@ bool BackgroundWork::Start(HWND window, UINT message, Procedure procedure, void*
     context_ = context;
     pending_ = false;
     finished_ = false;
+    stopping_ = false;
     ULONG generation = ++LastGeneration;
     if (generation == 0) generation = ++LastGeneration;  // 0 means stopped
     generation_ = generation;
@@ -38,6 +39,7 @@ bool BackgroundWork::Start(HWND window, UINT message, Procedure procedure, void*
 
 void BackgroundWork::Stop() {
     if (thread_) {
+        stopping_ = true;
         SetEvent(stop_.get());
         WaitForSingleObject(thread_.get(), INFINITE);
         thread_.reset();

@@ -42,7 +42,9 @@ public:
     bool Finished() const { return finished_; }
 
     // On the worker: true once Stop was called.
-    bool StopRequested() const { return WaitForSingleObject(stop_.get(), 0) == WAIT_OBJECT_0; }
+    // A flag, not a look at the event: a worker asks between small steps, and a
+    // wait, even one that does not wait, costs a call to the system each time.
+    bool StopRequested() const { return stopping_; }
     // Signalled once Stop is called, for the worker's waits that must end with it.
     HANDLE StopEvent() const { return stop_.get(); }
     // Tells the window there is news, unless a message is already on its way.
@@ -65,4 +67,5 @@ private:
     std::atomic<ULONG> generation_{0};  // 0 while no worker runs
     std::atomic<bool> pending_{false};  // a message is on its way
     std::atomic<bool> finished_{false};
+    std::atomic<bool> stopping_{false};  // set by Stop, with the stop event
 };

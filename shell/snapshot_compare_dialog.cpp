@@ -20,29 +20,25 @@ namespace {
 constexpr UINT WM_SNAPSHOT_NEWS = WM_APP + 2;
 constexpr int kFileSize = MAX_PATH;
 
-// One difference as the list shows it.
-struct DifferenceRow {
-    ChangeKind kind;
-    std::wstring path;  // exact, for going there
-    std::string cells[4];
-};
-
-DifferenceRow RowOf(const SnapshotDifference& difference) {
-    return {difference.kind,
-            difference.path,
-            {ChangeKindName(difference.kind), VisiblePath(difference.path), VisiblePath(difference.oldValue),
-             VisiblePath(difference.newValue)}};
+// A difference's cell, made only as the list paints it.
+std::string DifferenceCell(const SnapshotDifference& difference, int column) {
+    switch (column) {
+    case 0: return ChangeKindName(difference.kind);
+    case 1: return VisiblePath(difference.path);
+    case 2: return VisiblePath(difference.oldValue);
+    case 3: return VisiblePath(difference.newValue);
+    default: return {};
+    }
 }
 
-std::string DifferenceCell(const DifferenceRow& row, int column) {
-    return column >= 0 && column < 4 ? row.cells[column] : std::string();
-}
-
-// By kind in the order of ChangeKind, by exact path, or by the text shown.
-bool DifferenceBefore(const DifferenceRow& a, const DifferenceRow& b, int column) {
-    if (column == 0) return a.kind < b.kind;
-    if (column == 1) return a.path < b.path;
-    return DifferenceCell(a, column) < DifferenceCell(b, column);
+// By kind in the order of ChangeKind, by exact path, or by the old or new value.
+bool DifferenceBefore(const SnapshotDifference& a, const SnapshotDifference& b, int column) {
+    switch (column) {
+    case 0: return a.kind < b.kind;
+    case 1: return a.path < b.path;
+    case 2: return a.oldValue < b.oldValue;
+    default: return a.newValue < b.newValue;
+    }
 }
 
 constexpr DialogListColumn kColumns[] = {{"Change", 62}, {"Path", 150}, {"Old", 85}, {"New", 85}};
@@ -55,7 +51,7 @@ bool LastDevices = false;
 
 struct CompareSession {
     SnapshotTask task;
-    ResultList<DifferenceRow> list{DifferenceCell, DifferenceBefore};
+    ResultList<SnapshotDifference> list{DifferenceCell, DifferenceBefore};
     bool running = false;
     ResolvedPath chosen;
 };
@@ -99,9 +95,7 @@ void Finish(HWND dialog) {
         return;
     }
     const SnapshotComparison& comparison = Session->task.Comparison();
-    std::vector<DifferenceRow> rows;
-    rows.reserve(comparison.differences.size());
-    for (const SnapshotDifference& difference : comparison.differences) rows.push_back(RowOf(difference));
+    std::vector<SnapshotDifference> rows = comparison.differences;
     Session->list.Append(rows);
     Session->list.ShowRows();
     ShowCount(dialog, comparison.shared ? CountLine(comparison) : std::string("Nothing compared."));
@@ -160,7 +154,7 @@ void Stop(HWND dialog) {
 
 // Going to a difference ends the box; the command shows where its path leads now.
 void Choose(HWND dialog, int index) {
-    const std::vector<DifferenceRow>& rows = Session->list.Rows();
+    const std::vector<SnapshotDifference>& rows = Session->list.Rows();
     if (index < 0 || static_cast<std::size_t>(index) >= rows.size()) return;
     if (Session->running) Stop(dialog);
     Session->chosen = ResolvePath(rows[static_cast<std::size_t>(index)].path);

@@ -4,6 +4,16 @@ namespace {
 
 // Small slices: Stop waits for the slice the worker is in.
 constexpr long kEntriesPerSlice = 50;
+// News a few dozen times a second: each costs the window a repaint of the count line.
+constexpr DWORD kNewsEveryMs = 25;
+
+// Tells the window of progress once the interval since the last news has passed.
+void NotifyNowAndThen(BackgroundWork& work, DWORD& lastNews) {
+    const DWORD now = GetTickCount();
+    if (now - lastNews < kNewsEveryMs) return;
+    lastNews = now;
+    work.Notify();
+}
 
 }  // namespace
 
@@ -48,9 +58,10 @@ void SnapshotTask::Run(BackgroundWork& work, void* context) {
 }
 
 void SnapshotTask::RunSave(BackgroundWork& work) {
+    DWORD lastNews = GetTickCount();
     while (!work.StopRequested() && save_.Step(kEntriesPerSlice)) {
         progress_ = save_.EntriesRead();
-        work.Notify();
+        NotifyNowAndThen(work, lastNews);
     }
     progress_ = save_.EntriesRead();
     succeeded_ = save_.Complete();
@@ -60,6 +71,7 @@ void SnapshotTask::RunSave(BackgroundWork& work) {
 }
 
 void SnapshotTask::RunCompare(BackgroundWork& work) {
+    DWORD lastNews = GetTickCount();
     while (!work.StopRequested() && comparer_.Step(kEntriesPerSlice)) {
         switch (comparer_.CurrentStage()) {
         case SnapshotComparer::Stage::ReadingNew: activity_ = Activity::ReadingNew; break;
@@ -67,7 +79,7 @@ void SnapshotTask::RunCompare(BackgroundWork& work) {
         default: break;
         }
         progress_ = comparer_.Progress();
-        work.Notify();
+        NotifyNowAndThen(work, lastNews);
     }
     succeeded_ = comparer_.CurrentStage() == SnapshotComparer::Stage::Done && !comparer_.Failed();
     why_ = comparer_.Failed() ? comparer_.Error() : succeeded_ ? std::string() : std::string("stopped");
