@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 #include "shell/app_context.h"
 
@@ -87,4 +88,18 @@ LRESULT CALLBACK MessageWaitProbe::Procedure(HWND window, UINT message, WPARAM w
         probe->waits.push_back(1000.0 * static_cast<double>(elapsed) / Frequency());
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+void FillSpreadEvents(ScratchDirectory& scratch, long n, long perDirectory) {
+    if (!scratch.Valid()) {
+        std::fprintf(stderr, "cannot create the benchmark directory\n");
+        std::exit(1);
+    }
+    char name[48];
+    for (long i = 0; i < n; ++i) {
+        std::snprintf(name, sizeof name, "Dir%04ld", i / perDirectory);
+        if (i % perDirectory == 0) scratch.AddDirectory(name);
+        std::snprintf(name, sizeof name, "Dir%04ld\\Event%06ld", i / perDirectory, i);
+        scratch.AddEvent(name, true, false);
+    }
 }

@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_namespace.h"
+
 // Seconds on the performance counter.
 double Seconds();
 // The middle value; 0 for none.
@@ -17,6 +19,10 @@ double Median(std::vector<double> values);
 void Progress(const char* step, long n);
 // One "BENCH key n=... value=..." line of the results.
 void Emit(const char* key, long n, double value);
+
+// Fills a scratch directory with n events spread over sub-directories of
+// perDirectory each ("Dir0000\\Event000000", ...); ends the run where it cannot.
+void FillSpreadEvents(ScratchDirectory& scratch, long n, long perDirectory);
 
 // While posting, a thread posts a message stamped with the performance
 // counter to a window of the probe's own every 10 ms; while recording is set

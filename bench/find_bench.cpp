@@ -109,17 +109,7 @@ FindResult MeasureSize(MessageWaitProbe& probe, long n) {
     FindResult result{};
     result.n = n;
     ScratchDirectory scratch;
-    if (!scratch.Valid()) {
-        std::fprintf(stderr, "cannot create the benchmark directory\n");
-        std::exit(1);
-    }
-    char name[48];
-    for (long i = 0; i < n; ++i) {
-        std::snprintf(name, sizeof name, "Dir%04ld", i / kEventsPerDirectory);
-        if (i % kEventsPerDirectory == 0) scratch.AddDirectory(name);
-        std::snprintf(name, sizeof name, "Dir%04ld\\Event%06ld", i / kEventsPerDirectory, i);
-        scratch.AddEvent(name, true, false);
-    }
+    FillSpreadEvents(scratch, n, kEventsPerDirectory);
     // The boxes search from the shown directory down.
     SendMessageA(AppContext.mainWindow, WM_COMMAND, 126, 0);
     std::string path = scratch.Path();

@@ -152,17 +152,7 @@ SnapshotResult MeasureSize(long n) {
     SnapshotResult result{};
     result.n = n;
     ScratchDirectory scratch;
-    if (!scratch.Valid()) {
-        std::fprintf(stderr, "cannot create the benchmark directory\n");
-        std::exit(1);
-    }
-    char name[48];
-    for (long i = 0; i < n; ++i) {
-        std::snprintf(name, sizeof name, "Dir%04ld", i / kEventsPerDirectory);
-        if (i % kEventsPerDirectory == 0) scratch.AddDirectory(name);
-        std::snprintf(name, sizeof name, "Dir%04ld\\Event%06ld", i / kEventsPerDirectory, i);
-        scratch.AddEvent(name, true, false);
-    }
+    FillSpreadEvents(scratch, n, kEventsPerDirectory);
     const std::wstring root = WidenPath(scratch.Path());
     const ScratchFile first("bench-first");
     const ScratchFile second("bench-second");
