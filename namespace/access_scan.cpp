@@ -4,6 +4,7 @@
 
 #include "namespace/holder_search.h"
 #include "namespace/object_opener.h"
+#include "namespace/other_type_open.h"
 #include "namespace/type_information.h"
 
 namespace {
@@ -43,13 +44,20 @@ const GENERIC_MAPPING& AccessScan::MappingOf(const std::string& typeName, HANDLE
     return types_.back().mapping;
 }
 
-// What an answered open says of its candidate: true when it grants a wanted right.
+// What an open that answered says of its candidate: true when it grants a
+// wanted right. One that did not open the object is counted.
+bool AccessScan::OpenGrants(SearchResult& candidate, NTSTATUS status, HANDLE object) {
+    if (status == kStatusSuccess && QueryGrantedAccess(object, candidate.granted) == kStatusSuccess)
+        return (candidate.granted & WantedRights(right_, MappingOf(candidate.typeName, object))) != 0;
+    ++unopened_;
+    return false;
+}
+
+// What a watched open says of its candidate: true when it grants a wanted right.
 bool AccessScan::Grants(SearchResult& candidate, WatchedOpen& open) {
     switch (open.result) {
     case WatchedOpenResult::Answered:
-        if (open.status != kStatusSuccess || QueryGrantedAccess(open.handle.get(), candidate.granted) != kStatusSuccess)
-            break;
-        return (candidate.granted & WantedRights(right_, MappingOf(candidate.typeName, open.handle.get()))) != 0;
+        return OpenGrants(candidate, open.status, open.handle.get());
     case WatchedOpenResult::NotAnswering:
         notAnswering_.push_back(candidate.path);
         return false;
@@ -68,13 +76,19 @@ void AccessScan::Test(std::vector<SearchResult>& candidates) {
     openedFrom_.clear();
     std::vector<bool> kept(candidates.size(), false);
     for (std::size_t i = 0; i < candidates.size() && !stopped_; ++i) {
-        const SearchResult& candidate = candidates[i];
+        SearchResult& candidate = candidates[i];
         const int row = ObjectTypeRowOf(candidate.typeName);
         if (row == kTypeDevice && !includeDevices_) {
             ++devicesPassedOver_;
         } else if (row == kTypeNotOpened) {
-            // Only the program's opens open an object.
-            ++unopened_;
+            // A type with a service of its own opens here: no driver is asked.
+            const OtherType* other = OtherTypeNamed(candidate.typeName);
+            HANDLE handle = nullptr;
+            const NTSTATUS status = other != nullptr ? OpenAsOtherType(*other, ObjectName("", &candidate.exactPath),
+                                                                       MAXIMUM_ALLOWED, &handle)
+                                                     : kStatusObjectTypeMismatch;
+            const UniqueNtHandle opened(handle);
+            kept[i] = OpenGrants(candidate, status, opened.get());
         } else {
             // By the exact path, which reaches names no ANSI path carries.
             opens_.emplace_back(row, &candidate.exactPath, MAXIMUM_ALLOWED);

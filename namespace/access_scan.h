@@ -66,6 +66,7 @@ private:
     };
     const GENERIC_MAPPING& MappingOf(const std::string& typeName, HANDLE object);
     bool Grants(SearchResult& candidate, WatchedOpen& open);
+    bool OpenGrants(SearchResult& candidate, NTSTATUS status, HANDLE object);
 
     ChangeRight right_;
     bool includeDevices_;

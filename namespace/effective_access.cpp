@@ -15,6 +15,7 @@ EffectiveAccess AccessOf(const ExactOpen& open) {
     EffectiveAccess access;
     access.status = open.status;
     access.typeIndex = open.opened ? open.opened.typeIndex : open.refusingRow;
+    access.typeName = ObjectTypeName(access.typeIndex);
     if (open.opened) QueryGrantedAccess(open.opened.handle.get(), access.granted);
     return access;
 }
@@ -45,17 +46,16 @@ UniqueWin32Handle OwnImpersonationToken() {
     return opened ? UniqueWin32Handle(token) : UniqueWin32Handle();
 }
 
-// A handle that may read the SACL, opened as the object's own type: only a
+// A handle that may read the SACL, opened as the object's own row: only a
 // device may need its Win32 device name, which only the full opener tries.
-OpenedObject OpenPathForAudit(const ObjectName& path, int typeIndex) {
-    if (typeIndex == kTypeDevice) return OpenAnyObject(path, kAccessSystemSecurity);
-    OpenedObject opened;
-    HANDLE handle = nullptr;
-    if (OpenObjectByType(typeIndex, path, kAccessSystemSecurity, true, &handle) == kStatusSuccess) {
-        opened.handle.reset(handle);
-        opened.typeIndex = typeIndex;
+UniqueNtHandle OpenPathForAudit(const ObjectName& path, int typeIndex) {
+    if (typeIndex == kTypeDevice) {
+        OpenedObject opened = OpenAnyObject(path, kAccessSystemSecurity);
+        return opened.typeIndex == kTypeDevice ? std::move(opened.handle) : UniqueNtHandle();
     }
-    return opened;
+    HANDLE handle = nullptr;
+    OpenObjectByType(typeIndex, path, kAccessSystemSecurity, true, &handle);
+    return UniqueNtHandle(handle);
 }
 
 // The rights the process token's enabled privileges grant of themselves.
@@ -137,6 +137,7 @@ ObjectPlace ObjectPlace::ByExactPath(std::wstring_view path, int typeIndex) {
 ObjectPlace ObjectPlace::ByEntry(const DirectoryReader& entry) {
     ObjectPlace place;
     place.typeIndex_ = ObjectTypeRowOf(entry.TypeName());
+    if (place.typeIndex_ == kTypeNotOpened) place.otherType_ = OtherTypeNamed(entry.TypeName());
     const OBJECT_ATTRIBUTES attributes = entry.EntryAttributes(place.name_);
     place.directory_ = attributes.RootDirectory;
     return place;
@@ -166,31 +167,60 @@ ExactOpen ObjectPlace::Open(ACCESS_MASK access) const {
     return result;
 }
 
-OpenedObject ObjectPlace::OpenForAudit(int typeIndex) const {
-    if (path_.path != nullptr) return OpenPathForAudit(path_, typeIndex);
-    OpenedObject opened;
+OtherTypeOpen ObjectPlace::OpenAsOtherType(ACCESS_MASK access) const {
+    if (path_.path != nullptr) return OpenAsSomeOtherType(path_, access);
+    OtherTypeOpen result;
+    if (otherType_ == nullptr) return result;
     UNICODE_STRING name;
     OBJECT_ATTRIBUTES attributes = Attributes(name);
     HANDLE handle = nullptr;
-    if (OpenObjectByTypeWith(typeIndex, attributes, kAccessSystemSecurity, true, &handle) == kStatusSuccess) {
-        opened.handle.reset(handle);
-        opened.typeIndex = typeIndex;
+    result.status = ::OpenAsOtherType(*otherType_, attributes, access, &handle);
+    result.handle.reset(handle);
+    result.type = otherType_;
+    return result;
+}
+
+UniqueNtHandle ObjectPlace::OpenForAudit(int typeIndex, const OtherType* other) const {
+    const ACCESS_MASK access = kAccessSystemSecurity | kReadControl;
+    HANDLE handle = nullptr;
+    if (other != nullptr && path_.path != nullptr) {
+        ::OpenAsOtherType(*other, path_, access, &handle);
+        return UniqueNtHandle(handle);
     }
-    return opened;
+    if (path_.path != nullptr) return OpenPathForAudit(path_, typeIndex);
+    UNICODE_STRING name;
+    OBJECT_ATTRIBUTES attributes = Attributes(name);
+    if (other != nullptr)
+        ::OpenAsOtherType(*other, attributes, access, &handle);
+    else
+        OpenObjectByTypeWith(typeIndex, attributes, kAccessSystemSecurity, true, &handle);
+    return UniqueNtHandle(handle);
 }
 
 SecurityFacts ReadSecurityFacts(const ObjectPlace& place, bool tryAudit) {
     SecurityFacts facts;
     ExactOpen open = place.Open(MAXIMUM_ALLOWED);
     facts.access = AccessOf(open);
-    if (!open.opened) return facts;
-    facts.handle = std::move(open.opened.handle);
+    const OtherType* other = nullptr;
+    if (open.opened) {
+        facts.handle = std::move(open.opened.handle);
+    } else if (open.refusingRow == kTypeNotOpened) {
+        // No row's service found the object: it may be of a type with a service of its own.
+        OtherTypeOpen byOwnType = place.OpenAsOtherType(MAXIMUM_ALLOWED);
+        if (byOwnType.type == nullptr) return facts;
+        other = byOwnType.type;
+        facts.access.status = byOwnType.status;
+        facts.access.typeName = other->typeName;
+        facts.handle = std::move(byOwnType.handle);
+        if (facts.handle) QueryGrantedAccess(facts.handle.get(), facts.access.granted);
+    }
+    if (!facts.handle) return facts;
     // The SACL needs a handle that asked for it; otherwise the open above reads the rest.
     if (tryAudit) {
-        const OpenedObject auditable = place.OpenForAudit(open.opened.typeIndex);
+        const UniqueNtHandle auditable = place.OpenForAudit(facts.access.typeIndex, other);
         facts.auditOpened = static_cast<bool>(auditable);
         if (auditable)
-            facts.saclRead = ReadDescriptor(auditable.handle.get(), kPermissionParts | SACL_SECURITY_INFORMATION,
+            facts.saclRead = ReadDescriptor(auditable.get(), kPermissionParts | SACL_SECURITY_INFORMATION,
                                             facts.descriptor) == kStatusSuccess;
     }
     if (facts.saclRead)

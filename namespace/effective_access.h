@@ -12,11 +12,13 @@
 #include "namespace/directory_walk.h"
 #include "namespace/native_services.h"
 #include "namespace/object_opener.h"
+#include "namespace/other_type_open.h"
 #include "namespace/type_information.h"
 
 struct EffectiveAccess {
     NTSTATUS status = kStatusSuccess;  // the open's; kStatusAccessDenied when the object grants nothing
     int typeIndex = kTypeNotOpened;    // the row that opened the object, or refused it
+    const char* typeName = nullptr;    // that row's type, or the other type whose service did; null: none
     ACCESS_MASK granted = 0;           // 0 unless the open succeeded
 };
 
@@ -25,7 +27,7 @@ struct EffectiveAccess {
 EffectiveAccess QueryEffectiveAccess(const ObjectName& path);
 
 // Where an object is: by its path, tried as each type the property sheet
-// opens; or as one row's type, by an exact UTF-16 path or as the entry a
+// opens and then as each other type with an open service; or as one row's type, by an exact UTF-16 path or as the entry a
 // directory reader is on, by its own name in that directory, which reaches
 // names no ANSI path carries. A place holds no copy of the name: the path or
 // the reader must outlive it, and the reader must stay on the entry.
@@ -36,10 +38,14 @@ public:
     // As the type the directory lists; an entry of a type no row opens opens nothing.
     static ObjectPlace ByEntry(const DirectoryReader& entry);
 
-    // Opens with exactly access.
+    // Opens with exactly access as one of the rows.
     ExactOpen Open(ACCESS_MASK access) const;
-    // A handle that may read the SACL: ACCESS_SYSTEM_SECURITY and READ_CONTROL, as typeIndex.
-    OpenedObject OpenForAudit(int typeIndex) const;
+    // Opens with exactly access as a type outside the rows: the entry's own,
+    // or for a path the first whose service finds the object.
+    OtherTypeOpen OpenAsOtherType(ACCESS_MASK access) const;
+    // A handle that may read the SACL: ACCESS_SYSTEM_SECURITY and READ_CONTROL,
+    // as the row typeIndex, or as other where it is set.
+    UniqueNtHandle OpenForAudit(int typeIndex, const OtherType* other) const;
 
 private:
     OBJECT_ATTRIBUTES Attributes(UNICODE_STRING& name) const;
@@ -48,6 +54,7 @@ private:
     HANDLE directory_ = nullptr;
     UNICODE_STRING name_{};
     int typeIndex_ = kTypeNotOpened;
+    const OtherType* otherType_ = nullptr;  // an entry's type outside the rows
 };
 
 // What one open asking for MAXIMUM_ALLOWED is granted, and the descriptor as

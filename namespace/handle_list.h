@@ -162,6 +162,7 @@ struct HolderSearch {
     HolderSearchResult result = HolderSearchResult::Done;
     NTSTATUS status = kStatusSuccess;  // of the list read, when it failed
     int typeRow = kTypeNotOpened;      // the row of ObjectTypeTable the object opened as
+    const char* typeName = nullptr;    // the type it opened as: its row's, or another with a service of its own
     bool byAddress = false;            // matched by address rather than by name
     std::vector<HandleHolder> handles;            // other processes' handles
     std::vector<UninspectedProcess> uninspected;  // one entry per process

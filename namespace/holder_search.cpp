@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "common/enabled_privilege.h"
+#include "namespace/other_type_open.h"
 
 CandidateNameQuery CandidateNames = QueryCandidateName;
 QueryTimeLimits QueryLimits = kDefaultQueryTimeLimits;
@@ -253,13 +254,21 @@ HolderSearchRun::HolderSearchRun(const ObjectName& path, HandleListClass firstCl
     ++NamespaceCounters().holderSearches;
     // Nothing added to the access: an object that withholds READ_CONTROL is searched all the same.
     ExactOpen object = OpenAnyObjectExactly(path, MAXIMUM_ALLOWED);
-    if (!object.opened) {
+    if (object.opened) {
+        found_.typeRow = object.opened.typeIndex;
+        found_.typeName = ObjectTypeName(found_.typeRow);
+        object_ = std::move(object.opened.handle);
+    } else if (object.refusingRow == kTypeNotOpened) {
+        // No row's service found it: a type with a service of its own may.
+        OtherTypeOpen other = OpenAsSomeOtherType(path, MAXIMUM_ALLOWED);
+        if (other.handle) found_.typeName = other.type->typeName;
+        object_ = std::move(other.handle);
+    }
+    if (!object_) {
         found_.result = HolderSearchResult::ObjectNotOpened;
         return;
     }
-    found_.typeRow = object.opened.typeIndex;
-    found_.handleCount = HandleCountBesides(object.opened.handle.get(), object.opened.typeIndex);
-    object_ = std::move(object.opened.handle);
+    found_.handleCount = HandleCountBesides(object_.get(), found_.typeRow);
     runnerEnded_.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
 }
 

@@ -12,33 +12,15 @@
 #include "namespace/link_chain.h"
 #include "namespace/object_details.h"
 #include "namespace/object_opener.h"
+#include "namespace/other_type_open.h"
 #include "namespace/visible_name.h"
 
 namespace {
 
-constexpr NTSTATUS kStatusProcedureNotFound = static_cast<NTSTATUS>(0xC000007A);
 constexpr ULONG kSecImage = 0x01000000;
 constexpr ACCESS_MASK kDirectoryQuery = 0x1;
 // Key information records are bounded by their 16-bit name lengths.
 constexpr std::size_t kLargestKeyRecord = 0x20000;
-
-// Types outside the nine rows that have open services of their own.
-struct ExtraOpen {
-    const char* typeName;
-    NtOpenObjectProc service;  // null: resolved by lateName at run time
-    const char* lateName;
-    ACCESS_MASK queryRight;
-};
-constexpr ExtraOpen kExtraOpens[] = {
-    {"IoCompletion", NtOpenIoCompletion, nullptr, kQueryRight},
-    {"Job", nullptr, "NtOpenJobObject", kJobObjectQuery},
-    {"KeyedEvent", nullptr, "NtOpenKeyedEvent", 0},
-};
-
-// The type's open service; null where this system's ntdll lacks it.
-NtOpenObjectProc ServiceOf(const ExtraOpen& extra) {
-    return extra.service != nullptr ? extra.service : NtdllProcedure<NtOpenObjectProc>(extra.lateName);
-}
 
 std::string NotAvailable(NTSTATUS status) {
     if (status == kStatusProcedureNotFound) return std::string(kNotAvailable) + " on this system";
@@ -85,16 +67,6 @@ struct OpenResult {
     bool hasService = true;  // false: objects of the type have no open service here
 };
 
-// Opens by a service of a type outside the nine rows, by the exact path where there is one.
-NTSTATUS OpenWithService(NtOpenObjectProc service, const ObjectName& path, ACCESS_MASK access, HANDLE* handle) {
-    *handle = nullptr;
-    std::wstring wide = path.Wide();
-    UNICODE_STRING name = CountedView(wide);
-    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
-    ++NamespaceCounters().opens;
-    return service(handle, access, &attributes);
-}
-
 // A device opens as the property sheet opens it: as its row of the table,
 // else through its Win32 device name.
 OpenResult OpenDevice(const ObjectName& path) {
@@ -123,11 +95,9 @@ std::string TypeByOpening(const ObjectName& path) {
         if (answers(status, handle)) return ObjectTypeName(row);
         if (status != kStatusObjectTypeMismatch) return {};  // nothing there to ask about
     }
-    for (const ExtraOpen& extra : kExtraOpens) {
-        const NtOpenObjectProc service = ServiceOf(extra);
-        if (service == nullptr) continue;
+    for (const OtherType& other : kOtherTypes) {
         HANDLE handle = nullptr;
-        if (answers(OpenWithService(service, path, 0, &handle), handle)) return extra.typeName;
+        if (answers(OpenAsOtherType(other, path, 0, &handle), handle)) return other.typeName;
     }
     return {};
 }
@@ -151,14 +121,10 @@ OpenResult OpenForFacts(const std::string& typeName, const ObjectName& path) {
         }
         return result;
     }
-    for (const ExtraOpen& extra : kExtraOpens) {
-        if (typeName != extra.typeName) continue;
-        const NtOpenObjectProc service = ServiceOf(extra);
-        result.status = kStatusProcedureNotFound;
-        if (service == nullptr) return result;
-        for (ACCESS_MASK access : {extra.queryRight, kMaximumAllowed}) {
+    if (const OtherType* other = OtherTypeNamed(typeName)) {
+        for (ACCESS_MASK access : {other->queryRight, kMaximumAllowed}) {
             if (access == 0) continue;
-            result.status = OpenWithService(service, path, access, &handle);
+            result.status = OpenAsOtherType(*other, path, access, &handle);
             if (result.status == kStatusSuccess) {
                 result.handle.reset(handle);
                 break;

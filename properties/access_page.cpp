@@ -54,8 +54,7 @@ const char* StateOf(ACCESS_MASK mask, const AccessPicture& picture) {
 
 // The type the object opened as, by which its rights are named.
 std::string_view TypeNameOf(const AccessPicture& picture) {
-    const char* name = ObjectTypeName(picture.access.typeIndex);
-    return name != nullptr ? name : "";
+    return picture.access.typeName != nullptr ? picture.access.typeName : "";
 }
 
 // The type's own rights and the standard ones, those the type knows (where
@@ -63,7 +62,7 @@ std::string_view TypeNameOf(const AccessPicture& picture) {
 // type maps them; then the granted rights that nothing names.
 std::vector<AccessRightLine> RightLines(const AccessPicture& picture) {
     std::vector<AccessRightLine> lines;
-    if (picture.access.typeIndex < 0 || picture.access.typeIndex >= kObjectTypeCount) return lines;
+    if (picture.access.typeName == nullptr) return lines;
     const ACCESS_MASK valid = picture.typeKnown ? picture.type.validAccessMask | ACCESS_SYSTEM_SECURITY : ~0u;
     ACCESS_MASK named = 0;
     for (const auto rights : {SpecificRightsOf(TypeNameOf(picture)), StandardRights()}) {

@@ -124,7 +124,7 @@ bool ShownBefore(const HandleHolder& a, const HandleHolder& b) {
 }
 
 // Puts a holder in its place among the rows, by process id and handle value.
-void AddHolderRow(HWND list, const HandleHolder& holder, int typeRow) {
+void AddHolderRow(HWND list, const HandleHolder& holder, const char* typeName) {
     std::vector<HandleHolder>& rows = HandlesPage.rows;
     const auto place = std::upper_bound(rows.begin(), rows.end(), holder, ShownBefore);
     const int row = InsertListRow(list, static_cast<int>(place - rows.begin()), holder.processName.c_str());
@@ -132,7 +132,6 @@ void AddHolderRow(HWND list, const HandleHolder& holder, int typeRow) {
     rows.insert(place, holder);
     SetListCell(list, row, 1, std::to_string(holder.processId).c_str());
     SetListCell(list, row, 2, HexValue(holder.handleValue).c_str());
-    const char* typeName = ObjectTypeName(typeRow);
     SetListCell(list, row, 3, DescribeAccess(holder.grantedAccess, typeName != nullptr ? typeName : "").c_str());
 }
 
@@ -193,7 +192,7 @@ void OnHoldersFound(HWND page, WPARAM generation) {
     std::vector<HandleHolder> fresh;
     HolderProgress progress;
     HolderSearch finished;
-    int typeRow = kTypeNotOpened;
+    const char* typeName = nullptr;
     bool more = false;
     HandlesPage.run.get()->Read([&](const HolderSearch& found, const HolderProgress& now) {
         const std::size_t first = HandlesPage.taken;
@@ -201,12 +200,12 @@ void OnHoldersFound(HWND page, WPARAM generation) {
         fresh.assign(found.handles.begin() + first, found.handles.begin() + end);
         HandlesPage.taken = end;
         more = end < found.handles.size();
-        typeRow = found.typeRow;
+        typeName = found.typeName;
         progress = now;
         if (now.finished && !more) finished = found;
     });
     HWND list = GetDlgItem(page, IDC_HANDLES_LIST);
-    for (const HandleHolder& holder : fresh) AddHolderRow(list, holder, typeRow);
+    for (const HandleHolder& holder : fresh) AddHolderRow(list, holder, typeName);
     if (more) {
         PostMessageA(page, WM_HOLDERS_FOUND, generation, 0);
         return;

@@ -178,7 +178,7 @@ SnapshotObject ReadSnapshotObject(const ObjectPlace& place, std::wstring path, s
     if (object.typeName == L"Device" && !opensDevices) return object;  // every fact not asked for
     std::string narrowType;
     NarrowPath(object.typeName, narrowType);
-    if (ObjectTypeRowOf(narrowType) == kTypeNotOpened) {
+    if (ObjectTypeRowOf(narrowType) == kTypeNotOpened && OtherTypeNamed(narrowType) == nullptr) {
         const SnapshotFact none = SnapshotFact::Missing(L"no open service for this type here");
         object.descriptor = object.rights = none;
         if (readSacl) object.sacl = none;

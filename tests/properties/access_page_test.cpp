@@ -164,7 +164,7 @@ TEST(AccessPageTextsTest, AccessCheckLineNamesEveryDifference) {
     };
     for (const Case& c : cases) {
         AccessPicture picture;
-        picture.access = {kStatusSuccess, kTypeEvent, c.opened};
+        picture.access = {kStatusSuccess, kTypeEvent, "Event", c.opened};
         picture.typeKnown = true;
         picture.type.genericMapping = {0x00020001, 0x00020002, 0x00120000, 0x001F0003};
         picture.type.validAccessMask = 0x001F0003;

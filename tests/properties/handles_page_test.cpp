@@ -457,29 +457,49 @@ TEST_F(HandlesPageTest, ClosingTheSheetDuringASearchLeavesNothingBehind) {
 }
 
 // An object that grants this account nothing but SYNCHRONIZE is searched
-// all the same: the handle to it that the helper holds is listed.
-TEST_F(HandlesPageTest, ObjectThatWithholdsReadControlIsSearched) {
-    const std::string path =
+// all the same, and so is a job, which no row of the opener opens: the
+// handle to each that the helper holds is listed, its rights named by its type.
+TEST_F(HandlesPageTest, ObjectsTheSheetsOpenerCannotOpenAreSearched) {
+    const std::string syncOnly =
         Scratch->AddEventWithDescriptor("SyncOnly", DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)"));
-    ASSERT_FALSE(path.empty());
-    UniqueNtHandle mine = OpenTestEvent(path, SYNCHRONIZE);
-    HANDLE given = nullptr;
-    ASSERT_TRUE(mine && DuplicateHandle(GetCurrentProcess(), mine.get(), Holder->Process(), &given, 0, FALSE,
-                                        DUPLICATE_SAME_ACCESS));
-    HandlesView view;
-    RunOnePageSheet("HANDLES", HandlesPageProc, path.c_str(), [&](HWND sheet) {
-        HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0));
-        EXPECT_TRUE(WaitForHandlesSearch(page));
-        view = ReadHandlesPage(page);
-    });
-    DuplicateHandle(Holder->Process(), given, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE);
-    char value[32];
-    std::snprintf(value, sizeof value, "0x%llX", static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(given)));
-    ASSERT_EQ(view.rows.size(), 1u) << view.summary;
-    EXPECT_EQ(view.rows[0], (std::array<std::string, 4>{kHolderName, std::to_string(Holder->Id()), value,
-                                                        "0x00100000 (Synchronize)"}));
-    EXPECT_EQ(view.summary, "1 handle in 1 process");
-    EXPECT_EQ(view.note, NoteFor(3, "2 of Tarnel's own"));  // the scratch directory's and mine
+    ASSERT_FALSE(syncOnly.empty());
+    const std::string job = Scratch->PathOf("Job");
+    NamedAttributes jobAttributes(job);
+    HANDLE jobHandle = nullptr;
+    ASSERT_EQ(NtCreateJobObject(&jobHandle, JOB_OBJECT_ALL_ACCESS, jobAttributes.Get()), kStatusSuccess);
+    const UniqueNtHandle jobOwner(jobHandle);
+    HANDLE queryOnly = nullptr;
+    ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), jobHandle, GetCurrentProcess(), &queryOnly,
+                                JOB_OBJECT_QUERY, FALSE, 0));
+    const struct {
+        std::string path;
+        UniqueNtHandle mine;
+        const char* rights;
+    } cases[] = {
+        {syncOnly, OpenTestEvent(syncOnly, SYNCHRONIZE), "0x00100000 (Synchronize)"},
+        {job, UniqueNtHandle(queryOnly), "0x00000004 (Query)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        HANDLE given = nullptr;
+        ASSERT_TRUE(c.mine && DuplicateHandle(GetCurrentProcess(), c.mine.get(), Holder->Process(), &given, 0, FALSE,
+                                              DUPLICATE_SAME_ACCESS));
+        HandlesView view;
+        RunOnePageSheet("HANDLES", HandlesPageProc, c.path.c_str(), [&](HWND sheet) {
+            HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_INDEXTOHWND, 0, 0));
+            EXPECT_TRUE(WaitForHandlesSearch(page));
+            view = ReadHandlesPage(page);
+        });
+        DuplicateHandle(Holder->Process(), given, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE);
+        char value[32];
+        std::snprintf(value, sizeof value, "0x%llX",
+                      static_cast<unsigned long long>(reinterpret_cast<ULONG_PTR>(given)));
+        ASSERT_EQ(view.rows.size(), 1u) << view.summary;
+        EXPECT_EQ(view.rows[0], (std::array<std::string, 4>{kHolderName, std::to_string(Holder->Id()), value,
+                                                            c.rights}));
+        EXPECT_EQ(view.summary, "1 handle in 1 process");
+        EXPECT_EQ(view.note, NoteFor(3, "2 of Tarnel's own"));  // the object's first handle, and mine
+    }
 }
 
 // Every open of a device or a key makes an object of its own, so their

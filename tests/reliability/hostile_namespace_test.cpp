@@ -14,8 +14,6 @@
 #include "namespace/visible_name.h"
 #include "views/navigation.h"
 
-extern "C" NTSTATUS NTAPI NtCreateJobObject(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES);
-
 namespace {
 
 constexpr ACCESS_MASK kAllAccess = 0x001F0000 | 0xFFFF;
@@ -193,10 +191,7 @@ protected:
 
     // A job object: none of the nine opens accepts its type.
     void AddJob(const std::string& name) {
-        NamedAttributes attributes(scratch_.PathOf(name));
-        HANDLE handle = nullptr;
-        ASSERT_EQ(NtCreateJobObject(&handle, kAllAccess, attributes.Get()), kStatusSuccess);
-        scratch_.Keep(handle);
+        ASSERT_FALSE(scratch_.AddJob(name).empty());
         Expect(name, scratch_.PathOf(name), {"Job", "", false});
     }
 

@@ -19,8 +19,8 @@ using namespace std::string_literals;
 constexpr SECURITY_INFORMATION kPermissionParts =
     OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
 
-void SetDescriptor(const OpenedObject& writer, const char* sddl) {
-    ASSERT_EQ(NtSetSecurityObject(writer.handle.get(), kPermissionParts, DescriptorFromSddl(sddl).data()),
+void SetDescriptor(HANDLE writer, const char* sddl) {
+    ASSERT_EQ(NtSetSecurityObject(writer, kPermissionParts, DescriptorFromSddl(sddl).data()),
               kStatusSuccess)
         << sddl;
 }
@@ -58,8 +58,14 @@ TEST_F(SnapshotLiveTest, NothingDiffersUntilSomethingChangesThenEachChangeOnce) 
     ASSERT_FALSE(scratch_.AddEvent("Sub\\Inner", true, false).empty());
     const OpenedObject dacl = OpenAnyObject(P("Dacl").c_str(), WRITE_DAC | WRITE_OWNER);
     const OpenedObject rights = OpenAnyObject(P("Rights").c_str(), WRITE_DAC | WRITE_OWNER);
-    SetDescriptor(dacl, "O:SYG:SYD:(A;;0x1F0003;;;WD)");
-    SetDescriptor(rights, "O:SYG:SYD:(A;;0x100000;;;WD)");  // no READ_CONTROL: the descriptor stays unread
+    SetDescriptor(dacl.handle.get(), "O:SYG:SYD:(A;;0x1F0003;;;WD)");
+    SetDescriptor(rights.handle.get(), "O:SYG:SYD:(A;;0x100000;;;WD)");  // no READ_CONTROL: the descriptor stays unread
+    // A job: no row of the opener opens it, its own service does.
+    NamedAttributes jobName(P("Job"));
+    HANDLE job = nullptr;
+    ASSERT_EQ(NtCreateJobObject(&job, 0x1F003F, jobName.Get()), kStatusSuccess);
+    scratch_.Keep(job);
+    SetDescriptor(job, "O:SYG:SYD:(A;;0x1F003F;;;WD)");
 
     ScratchFile before("before");
     ASSERT_EQ(SaveToFile(scratch_.Path(), before.Path()), "");
@@ -74,8 +80,9 @@ TEST_F(SnapshotLiveTest, NothingDiffersUntilSomethingChangesThenEachChangeOnce) 
     ASSERT_FALSE(scratch_.AddSymbolicLink("Link", "\\New\\Target").empty());
     scratch_.Remove(P("Retyped"));
     ASSERT_FALSE(scratch_.AddMutant("Retyped", false).empty());
-    SetDescriptor(dacl, "O:SYG:SYD:(A;;0x1F0003;;;WD)(A;;0x1;;;SY)");  // grants this account the same
-    SetDescriptor(rights, "O:SYG:SYD:(A;;0x100002;;;WD)");
+    SetDescriptor(dacl.handle.get(), "O:SYG:SYD:(A;;0x1F0003;;;WD)(A;;0x1;;;SY)");  // grants this account the same
+    SetDescriptor(rights.handle.get(), "O:SYG:SYD:(A;;0x100002;;;WD)");
+    SetDescriptor(job, "O:SYG:SYD:(A;;0x1F0004;;;WD)");
     ASSERT_FALSE(scratch_.AddEvent("New", true, false).empty());
 
     const std::multiset<SeenDifference> expected = {
@@ -86,6 +93,8 @@ TEST_F(SnapshotLiveTest, NothingDiffersUntilSomethingChangesThenEachChangeOnce) 
         {"descriptor changed", P("Dacl"), Sddl("O:SYG:SYD:(A;;0x1F0003;;;WD)"),
          Sddl("O:SYG:SYD:(A;;0x1F0003;;;WD)(A;;0x1;;;SY)")},
         {"rights changed", P("Rights"), "0x00100000 (Synchronize)", "0x00100002 (Modify State, Synchronize)"},
+        {"descriptor changed", P("Job"), Sddl("O:SYG:SYD:(A;;0x1F003F;;;WD)"), Sddl("O:SYG:SYD:(A;;0x1F0004;;;WD)")},
+        {"rights changed", P("Job"), DescribeAccess(0x1F003F, "Job"), DescribeAccess(0x1F0004, "Job")},
     };
     const ComparisonRun live = CompareToEnd(before.Path(), L"");
     EXPECT_EQ(live.error, "");

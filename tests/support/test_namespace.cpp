@@ -163,6 +163,14 @@ std::string ScratchDirectory::AddSection(const std::string& relative) {
                     handle);
 }
 
+std::string ScratchDirectory::AddJob(const std::string& relative, std::vector<BYTE> descriptor) {
+    std::string full = PathOf(relative);
+    NamedAttributes attributes(full);
+    attributes.Get()->SecurityDescriptor = descriptor.empty() ? nullptr : descriptor.data();
+    HANDLE handle = nullptr;
+    return Remember(full, NtCreateJobObject(&handle, descriptor.empty() ? kAllAccess : 0, attributes.Get()), handle);
+}
+
 bool ScratchDirectory::AddWide(WideKind kind, const std::wstring& name, const std::wstring& target) {
     NamedAttributes attributes(WidenAnsi(path_) + L"\\" + name);
     HANDLE handle = nullptr;

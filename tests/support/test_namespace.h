@@ -41,6 +41,9 @@ public:
     std::string AddSemaphore(const std::string& relative, LONG count, LONG limit);
     std::string AddTimer(const std::string& relative);
     std::string AddSection(const std::string& relative);
+    // A job, a type no row of the program's opener opens; with a descriptor
+    // where one is given, its creator then asking for no access.
+    std::string AddJob(const std::string& relative, std::vector<BYTE> descriptor = {});
     // An object with a UTF-16 name of this directory, for names that no ANSI
     // path can carry (characters outside the code page, NUL, TAB); true when made.
     enum class WideKind { Event, Semaphore, Directory, SymbolicLink };

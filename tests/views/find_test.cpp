@@ -345,7 +345,8 @@ TEST_F(FindTest, EscAndStopArePromptWhileALongSearchRuns) {
 
 // Find Accessible lists the objects whose granted rights would let this
 // account change them, each with what it was granted; an object that grants
-// nothing is counted, not listed; a choice of one right narrows the list;
+// nothing is counted, not listed; a type none of the opener's rows opens is
+// opened by its own service; a choice of one right narrows the list;
 // choosing a result goes there.
 TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
     const std::string denyWriteDac =
@@ -354,7 +355,9 @@ TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
     const std::string owned = scratch_.AddEventWithDescriptor("OwnedEmpty", DescriptorFromSddl("D:"));
     ASSERT_FALSE(scratch_.AddEventWithDescriptor("SyncOnly", DescriptorFromSddl("O:SYG:SYD:(A;;0x100000;;;WD)")).empty());
     ASSERT_FALSE(scratch_.AddEventWithDescriptor("Empty", DescriptorFromSddl("O:SYG:SYD:")).empty());
-    ASSERT_FALSE(denyWriteDac.empty() || nullDacl.empty() || owned.empty());
+    // A job granting Delete alone: opened by its own type's service.
+    const std::string job = scratch_.AddJob("Job", DescriptorFromSddl("O:SYG:SYD:(A;;0x10000;;;WD)"));
+    ASSERT_FALSE(denyWriteDac.empty() || nullDacl.empty() || owned.empty() || job.empty());
     ASSERT_TRUE(OpenBrowser());
     ShowScratch();
 
@@ -375,8 +378,8 @@ TEST_F(FindTest, FindAccessibleListsWhatThisAccountMayChange) {
         grantedDenied = ItemText(GetDlgItem(dialog, IDC_FIND_RESULTS), ResultRow(dialog, denyWriteDac), 2);
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     });
-    EXPECT_EQ(pathsOf(any), (std::set<std::string>{denyWriteDac, nullDacl, owned}));
-    EXPECT_EQ(any.count, "3 accessible in 5 entries. 1 could not be opened.");
+    EXPECT_EQ(pathsOf(any), (std::set<std::string>{denyWriteDac, nullDacl, owned, job}));
+    EXPECT_EQ(any.count, "4 accessible in 6 entries. 1 could not be opened.");
     EXPECT_TRUE(any.showsAmpersands);
     const unsigned long granted = std::stoul(grantedDenied, nullptr, 16);
     EXPECT_EQ(granted & WRITE_DAC, 0u) << grantedDenied;
