@@ -21,16 +21,21 @@ std::string LowerCase(std::string text) {
 
 }  // namespace
 
-SearchTest NameMatch(const std::string& namePart) {
-    return [needle = UpcaseName(WidenPath(namePart)), shownNeedle = LowerCase(namePart)](const DirectoryReader& entry,
-                                                                                          SearchResult&) {
+SearchTest NameMatch(std::wstring_view namePart) {
+    std::string shown;
+    // Visible forms are ANSI text: a needle ANSI cannot carry is matched by the exact names alone.
+    const bool carried = NarrowPath(namePart, shown);
+    return [needle = UpcaseName(namePart), shownNeedle = LowerCase(std::move(shown)), carried](
+               const DirectoryReader& entry, SearchResult&) {
         if (needle.empty()) return true;
         const UNICODE_STRING& name = entry.WideName();
         if (UpcaseName(std::wstring_view(name.Buffer, name.Length / sizeof(WCHAR))).find(needle) != std::wstring::npos)
             return true;
-        return !entry.NameIsExact() && LowerCase(entry.Name()).find(shownNeedle) != std::string::npos;
+        return carried && !entry.NameIsExact() && LowerCase(entry.Name()).find(shownNeedle) != std::string::npos;
     };
 }
+
+SearchTest NameMatch(const std::string& namePart) { return NameMatch(WidenPath(namePart)); }
 
 void ObjectSearch::Start(const std::string& root, const std::string& namePart) { Start(root, NameMatch(namePart)); }
 

@@ -34,9 +34,11 @@ using SearchTest = std::function<bool(const DirectoryReader& entry, SearchResult
 // that may wait on each entry (an open), so that it can hand them on together.
 using SearchBatchTest = std::function<void(std::vector<SearchResult>& candidates)>;
 
-// The test of a search by name: the exact name holds namePart (widened by the
-// code page), compared ordinally without regard to case as the object manager
-// compares names; a name ANSI cannot carry matches by its visible form as well.
+// The test of a search by name: the exact name holds namePart, compared
+// ordinally without regard to case as the object manager compares names; a
+// name ANSI cannot carry matches by its visible form as well, where ANSI
+// carries namePart. An ANSI namePart is widened by the code page.
+SearchTest NameMatch(std::wstring_view namePart);
 SearchTest NameMatch(const std::string& namePart);
 
 class ObjectSearch {

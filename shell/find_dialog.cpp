@@ -107,7 +107,7 @@ FindSession* Session = nullptr;
 // What the last search found, for Find Next, and what was asked, for the next box.
 std::vector<SearchResult> LastResults;
 std::size_t NextResult = 0;
-std::string LastText;
+std::wstring LastText;
 int LastRight = 0;  // a row of kChangeRightChoices
 bool LastEverywhere = false;
 bool LastIncludeDevices = false;
@@ -256,8 +256,8 @@ void StartSearch(HWND dialog) {
         Session->scan = std::make_unique<AccessScan>(kChangeRightChoices[LastRight].right, LastIncludeDevices);
         Session->search.Start(root, Session->scan->AsSearchTest());
     } else {
-        char text[kTextSize] = {};
-        GetDlgItemTextA(dialog, IDC_FIND_TEXT, text, kTextSize);
+        wchar_t text[kTextSize] = {};
+        GetDlgItemTextW(dialog, IDC_FIND_TEXT, text, kTextSize);
         LastText = text;
         Session->search.Start(root, NameMatch(LastText));
     }
@@ -297,7 +297,7 @@ BOOL OnInitDialog(HWND dialog, HWND, LPARAM) {
         CheckDlgButton(dialog, IDC_FIND_DEVICES, LastIncludeDevices ? BST_CHECKED : BST_UNCHECKED);
     } else {
         SendDlgItemMessageA(dialog, IDC_FIND_TEXT, EM_LIMITTEXT, kTextSize - 1, 0);
-        SetDlgItemTextA(dialog, IDC_FIND_TEXT, LastText.c_str());
+        SetDlgItemTextW(dialog, IDC_FIND_TEXT, LastText.c_str());
     }
     CheckRadioButton(dialog, IDC_FIND_HERE, IDC_FIND_EVERYWHERE, LastEverywhere ? IDC_FIND_EVERYWHERE : IDC_FIND_HERE);
     return TRUE;
@@ -348,6 +348,12 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
         HANDLE_MSG(dialog, WM_DESTROY, OnDestroy);
     case WM_NOTIFY:
         return OnNotify(dialog, reinterpret_cast<const NMHDR*>(lParam));
+    case WM_NOTIFYFORMAT:
+        // The box is a Unicode window for its text; the result list it holds
+        // is ANSI, and so are the notifications it is answered with.
+        if (lParam != NF_QUERY) return FALSE;
+        SetWindowLongPtrA(dialog, DWLP_MSGRESULT, NFR_ANSI);
+        return TRUE;
     case WM_FIND_NEWS:
         OnSearchNews(dialog, wParam);
         return TRUE;
@@ -360,11 +366,12 @@ INT_PTR CALLBACK FindDlgProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
-bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::wstring& chosen) {
+bool RunFindBox(const wchar_t* templateName, bool byAccess, HWND owner, std::wstring& chosen) {
     FindSession session;
     session.byAccess = byAccess;
     Session = &session;
-    const INT_PTR result = DialogBoxParamA(AppContext.instance, templateName, owner, FindDlgProc, 0);
+    // A Unicode box, so that the text searched for may hold any character.
+    const INT_PTR result = DialogBoxParamW(AppContext.instance, templateName, owner, FindDlgProc, 0);
     Session = nullptr;
     // The last search's results, whole or stopped, are Find Next's.
     if (session.searched) {
@@ -378,10 +385,10 @@ bool RunFindBox(const char* templateName, bool byAccess, HWND owner, std::wstrin
 
 }  // namespace
 
-bool RunFindDialog(HWND owner, std::wstring& chosen) { return RunFindBox("FIND_DLG", false, owner, chosen); }
+bool RunFindDialog(HWND owner, std::wstring& chosen) { return RunFindBox(L"FIND_DLG", false, owner, chosen); }
 
 bool RunFindAccessibleDialog(HWND owner, std::wstring& chosen) {
-    return RunFindBox("FIND_ACCESS_DLG", true, owner, chosen);
+    return RunFindBox(L"FIND_ACCESS_DLG", true, owner, chosen);
 }
 
 bool NextFoundPath(std::wstring& path) {

@@ -128,8 +128,8 @@ bool GoToPath(const ObjectName& path, HWND owner) {
     return !IsFillRunning() && GoToTarget(ResolvePath(path.Wide()), owner);
 }
 
-bool GoToTypedPath(const std::string& typed, HWND owner) {
-    return !IsFillRunning() && GoToTarget(ResolveTypedPath(WidenPath(typed), CurrentDirectoryName().Wide()), owner);
+bool GoToTypedPath(std::wstring_view typed, HWND owner) {
+    return !IsFillRunning() && GoToTarget(ResolveTypedPath(typed, CurrentDirectoryName().Wide()), owner);
 }
 
 bool FollowLink(const ObjectName& path, HWND owner) {

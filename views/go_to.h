@@ -27,7 +27,7 @@ bool GoToTarget(const ResolvedPath& target, HWND owner);
 bool GoToPath(const ObjectName& path, HWND owner);
 
 // The same for text the user typed, such as the program's command line.
-bool GoToTypedPath(const std::string& typed, HWND owner);
+bool GoToTypedPath(std::wstring_view typed, HWND owner);
 
 // Reports a failure to go somewhere in the program's error style.
 void ShowGoToProblem(HWND owner, const std::string& text);

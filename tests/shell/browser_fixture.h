@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "common/path_block.h"
+#include "namespace/visible_name.h"
 #include "shell/app_context.h"
 #include "shell/settings.h"
 #include "shell/startup.h"
@@ -31,7 +32,8 @@ public:
     // Hidden unless asked: Wine waits for a window manager when a shown window is hidden.
     bool OpenBrowser(int showCommand = SW_HIDE) { return CreateMainWindow(instance_, showCommand) == 1; }
     // Opens the window as the program does when it is given a path to start at.
-    bool OpenBrowserAt(const std::string& path) { return CreateMainWindow(instance_, SW_HIDE, path.c_str()) == 1; }
+    bool OpenBrowserAt(const std::wstring& path) { return CreateMainWindow(instance_, SW_HIDE, path.c_str()) == 1; }
+    bool OpenBrowserAt(const std::string& path) { return OpenBrowserAt(WidenPath(path)); }
     void CloseBrowser();
     // The exit value of a pending quit request, or -1 when there is none.
     static int TakeQuitRequest();

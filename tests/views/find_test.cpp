@@ -9,6 +9,7 @@
 #include "namespace/access_scan.h"
 #include "namespace/holder_search.h"
 #include "namespace/object_opener.h"
+#include "namespace/visible_name.h"
 #include "namespace/watched_open.h"
 #include "shell/find_dialog.h"
 #include "support/open_gate.h"
@@ -85,10 +86,13 @@ protected:
         Command(command);
     }
 
-    // The Find box, with text for the name.
-    void Find(const std::string& text, bool everywhere, std::function<void(HWND)> act) {
-        Search(CMD_FIND, "Find", [&text](HWND dialog) { SetDlgItemTextA(dialog, IDC_FIND_TEXT, text.c_str()); },
+    // The Find box, with text for the name, typed or pasted as Unicode text.
+    void Find(const std::wstring& text, bool everywhere, std::function<void(HWND)> act) {
+        Search(CMD_FIND, "Find", [&text](HWND dialog) { SetDlgItemTextW(dialog, IDC_FIND_TEXT, text.c_str()); },
                everywhere, std::move(act));
+    }
+    void Find(const std::string& text, bool everywhere, std::function<void(HWND)> act) {
+        Find(WidenPath(text), everywhere, std::move(act));
     }
 
     // The Find Accessible box, with a row of the rights' choice, from the
@@ -163,8 +167,8 @@ TEST_F(FindTest, FindsByPartOfTheNameAndGoesToTheChosenResult) {
 }
 
 // Names no ANSI text carries are searched, listed once each in their visible
-// form, matched by the exact name (as the object manager compares names) and
-// by the visible form, and gone to by their exact paths, never a namesake's;
+// form, matched by the exact name (as the object manager compares names, the
+// text pasted as Unicode) and by the visible form, and gone to by their exact paths, never a namesake's;
 // Find Accessible opens them too.
 TEST_F(FindTest, NamesNoAnsiTextCarriesAreFoundOnceAndGoneTo) {
     using Kind = ScratchDirectory::WideKind;
@@ -181,18 +185,21 @@ TEST_F(FindTest, NamesNoAnsiTextCarriesAreFoundOnceAndGoneTo) {
 
     using Results = std::set<std::pair<std::string, std::string>>;
     const struct {
-        const char* text;
+        const wchar_t* text;
         Results results;
     } cases[] = {
-        {"", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("???"), "Semaphore"},
+        {L"", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("???"), "Semaphore"},
               {scratch_.PathOf("A"), "Event"}, {scratch_.PathOf("A\\0B"), "Semaphore"},
               {scratch_.PathOf("Tab\\tName"), "Event"}, {scratch_.PathOf("Tab Name"), "Semaphore"},
               {scratch_.PathOf("Dir\\u0416"), "Directory"}, {scratch_.PathOf("Dir\\u0416\\Child"), "Event"}}},
-        {"child", {{scratch_.PathOf("Dir\\u0416\\Child"), "Event"}}},
-        {"\\u0416", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("Dir\\u0416"), "Directory"}}},
+        {L"child", {{scratch_.PathOf("Dir\\u0416\\Child"), "Event"}}},
+        {L"\\u0416", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("Dir\\u0416"), "Directory"}}},
+        // Pasted as itself, in either case; never the namesake made of question marks.
+        {L"\u0416\u0443\u043a", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}}},
+        {L"\u0436", {{scratch_.PathOf("\\u0416\\u0443\\u043A"), "Event"}, {scratch_.PathOf("Dir\\u0416"), "Directory"}}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
+        SCOPED_TRACE(VisiblePath(c.text));
         FindView view;
         Find(c.text, false, [&](HWND dialog) {
             view = ReadFindBox(dialog);

@@ -297,4 +297,34 @@ TEST_F(GoToTest, StartPathIsShownFirst) {
     EXPECT_EQ(outer.right - outer.left, kTestPlacement.width);
 }
 
+// The command line is read as Unicode text: a start path may name what no
+// ANSI text carries, and lands on it, never on a namesake of question marks.
+TEST_F(GoToTest, StartPathNoAnsiTextCarries) {
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Directory, L"Dir\u0416"));
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Dir\u0416\\Child"));
+    ASSERT_FALSE(scratch_.AddDirectory("Dir?").empty());
+    ASSERT_FALSE(scratch_.AddEvent("Dir?\\Child", true, false).empty());
+    const std::wstring exact = WidenPath(scratch_.Path()) + L"\\Dir\u0416\\Child";
+    const std::wstring typed = WidenPath(scratch_.Path()) + L"\\dir\u0436\\CHILD";
+    ASSERT_TRUE(OpenBrowserAt(L"\"" + typed + L"\""));
+    ExpectShown(scratch_.PathOf("Dir\\u0416"), "Child");
+    ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
+    EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), exact);
+
+    // What follows the program's name, however the name is written.
+    const struct {
+        const wchar_t* commandLine;
+        const wchar_t* rest;
+    } cases[] = {
+        {L"tarnel.exe", L""},
+        {L"tarnel.exe \\Device", L"\\Device"},
+        {L"\"C:\\Program Files\\tarnel.exe\" \t \"\\A B\" ", L"\"\\A B\" "},
+        {L"\"C:\\Tarnel\\tarnel.exe\"\\Device", L"\\Device"},
+        {L"\"unclosed \\Device", L""},
+        {L"", L""},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(CommandLineAfterProgramName(c.commandLine), c.rest) << VisiblePath(c.commandLine);
+    EXPECT_STREQ(CommandLineAfterProgramName(nullptr), L"");
+}
+
 }  // namespace
