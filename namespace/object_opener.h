@@ -128,3 +128,5 @@ ExactOpen OpenAnyObjectExactly(const ObjectName& name, ACCESS_MASK access);
 // Opens path as the type of one row with exactly the access asked for; a
 // Device also through its Win32 device name. On 0 *handle is the caller's.
 NTSTATUS OpenObjectExactlyAs(int typeIndex, const ObjectName& name, ACCESS_MASK access, HANDLE* handle);
+// Its type, for the places where tests put in an open that answers otherwise.
+using RowOpenProc = NTSTATUS (*)(int typeIndex, const ObjectName& name, ACCESS_MASK access, HANDLE* handle);

@@ -15,6 +15,8 @@
 #include "namespace/other_type_open.h"
 #include "namespace/visible_name.h"
 
+RowOpenProc TypeProbeOpens = OpenObjectExactlyAs;
+
 namespace {
 
 constexpr ULONG kSecImage = 0x01000000;
@@ -81,17 +83,21 @@ OpenResult OpenDevice(const ObjectName& path) {
 
 // The type of the object at path, learnt from the open services asked for
 // no access: a service of another type answers with a type mismatch, its own
-// type's with the object. Links come first, as the namespace follows a link
-// for any other type's service. Empty where no service here knows the type;
-// far cheaper than reading a huge directory up to the entry.
+// type's with the object, or with a refusal where the system refuses an open
+// that asks for nothing. Links come first, as the namespace follows a link
+// for any other type's service; a link's refusal is left to the directory,
+// since a refusal in the path before the last name reads the same. Empty
+// where no service here knows the type; far cheaper than reading a huge
+// directory up to the entry.
 std::string TypeByOpening(const ObjectName& path) {
     auto answers = [](NTSTATUS status, HANDLE handle) {
         if (handle != nullptr) NtClose(handle);
-        return status == kStatusSuccess;
+        return status == kStatusSuccess || status == kStatusAccessDenied;
     };
     for (int row = 0; row < kTypeDevice; ++row) {
         HANDLE handle = nullptr;
-        const NTSTATUS status = OpenObjectExactlyAs(row, path, 0, &handle);
+        const NTSTATUS status = TypeProbeOpens(row, path, 0, &handle);
+        if (row == kTypeSymbolicLink && status == kStatusAccessDenied) return {};
         if (answers(status, handle)) return ObjectTypeName(row);
         if (status != kStatusObjectTypeMismatch) return {};  // nothing there to ask about
     }

@@ -34,11 +34,17 @@ struct TypeFacts {
 // Learns the type of the object path names, opens the object with its type's
 // own open service, asking for the type's query right and else for what the
 // object grants, and reads what the type's queries give. The type comes from
-// the open services asked for no access, the object's own answering where
-// every other type's reports a mismatch; only an object no service here opens
-// is looked up in its directory, read up to the entry. A path no directory
-// lists (a key below \REGISTRY) takes the row that opens it.
+// the open services asked for no access, the object's own answering (with
+// the object, or with a refusal where the system refuses an open that asks
+// for nothing) where every other type's reports a mismatch; an object no
+// service here opens, and a link that refuses, are looked up in their
+// directory, read up to the entry. A path no directory lists (a key below
+// \REGISTRY) takes the row that opens it.
 TypeFacts GatherTypeFacts(const ObjectName& path);
+
+// The opens GatherTypeFacts learns a type by: OpenObjectExactlyAs, unless a
+// test puts in one that answers as another system does.
+extern RowOpenProc TypeProbeOpens;
 
 // The figures of a type as lines: counts with their peaks, valid access,
 // generic mapping, pool type and handle counting.

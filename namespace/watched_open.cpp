@@ -5,7 +5,7 @@
 
 #include "common/path_block.h"
 
-WatchedOpenService WatchedOpens = OpenObjectExactlyAs;
+RowOpenProc WatchedOpens = OpenObjectExactlyAs;
 
 namespace {
 

@@ -17,8 +17,7 @@
 
 // The open a watched thread makes: OpenObjectExactlyAs unless a test puts in
 // one that does not answer.
-using WatchedOpenService = NTSTATUS (*)(int typeIndex, const ObjectName& path, ACCESS_MASK access, HANDLE* handle);
-extern WatchedOpenService WatchedOpens;
+extern RowOpenProc WatchedOpens;
 
 enum class WatchedOpenResult {
     Answered,      // status, and on success handle, are the open's

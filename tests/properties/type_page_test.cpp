@@ -20,6 +20,7 @@
 #include "common/count_text.h"
 #include "common/list_view.h"
 #include "namespace/fact_format.h"
+#include "namespace/type_facts.h"
 #include "namespace/visible_name.h"
 #include "properties/type_page.h"
 #include "resource_ids.h"
@@ -496,6 +497,42 @@ TEST_F(TypePageTest, MissingObjectShowsNothing) {
     const TypeView view = ShowTypePage(missing);
     EXPECT_EQ(view.summary, "Unable to open " + missing);
     EXPECT_TRUE(view.rows.empty());
+}
+
+// Windows refuses an open that asks for no access, where Wine grants it: the
+// type is still learnt from the service that refuses, without reading the
+// directory; only a link's refusal, which a refusal on the way reads the same
+// as, is left to the directory.
+NTSTATUS RefusingOpensOfNoAccess(int typeIndex, const ObjectName& name, ACCESS_MASK access, HANDLE* handle) {
+    const NTSTATUS status = OpenObjectExactlyAs(typeIndex, name, access, handle);
+    if (access != 0 || status != kStatusSuccess) return status;
+    NtClose(*handle);
+    *handle = nullptr;
+    return kStatusAccessDenied;
+}
+
+TEST_F(TypePageTest, TypeIsLearntWhereAnOpenOfNoAccessIsRefused) {
+    const struct {
+        std::string path;
+        const char* typeName;
+        bool readsNoDirectory;  // a link's facts follow its chain, which reads directories
+    } cases[] = {
+        {scratch_.AddEvent("Event", true, false), "Event", true},
+        {scratch_.AddDirectory("Directory"), "Directory", true},
+        {scratch_.AddJob("Job"), "Job", true},
+        {scratch_.AddSymbolicLink("Link", scratch_.Path()), "SymbolicLink", false},
+    };
+    TypeProbeOpens = RefusingOpensOfNoAccess;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        const long before = NamespaceCounters().enumerations;
+        const TypeFacts facts = GatherTypeFacts(c.path.c_str());
+        EXPECT_EQ(facts.typeName, c.typeName);
+        if (c.readsNoDirectory) {
+            EXPECT_EQ(NamespaceCounters().enumerations, before);
+        }
+    }
+    TypeProbeOpens = OpenObjectExactlyAs;
 }
 
 // The formats that only Windows' answers reach here: a timer past its due
