@@ -1,5 +1,6 @@
 #include "console/snapshot_command.h"
 
+#include "common/command_line.h"
 #include "common/count_text.h"
 #include "namespace/visible_name.h"
 #include "snapshot/snapshot_compare.h"
@@ -80,18 +81,11 @@ int RunSnapshotCommand(const std::vector<std::wstring>& arguments, CommandOutput
 }
 
 std::vector<std::wstring> SplitCommandLine(std::wstring_view line) {
-    std::vector<std::wstring> arguments;
-    std::size_t i = 0;
     const auto isSpace = [](wchar_t c) { return c == L' ' || c == L'\t'; };
-    // The program's name: up to the closing quote, or the first space; no escapes.
-    std::wstring name;
-    if (i < line.size() && line[i] == L'"') {
-        for (++i; i < line.size() && line[i] != L'"'; ++i) name += line[i];
-        if (i < line.size()) ++i;
-    } else {
-        for (; i < line.size() && !isSpace(line[i]); ++i) name += line[i];
-    }
-    arguments.push_back(name);
+    const CommandLineStart start = SplitProgramName(line);
+    std::vector<std::wstring> arguments{std::wstring(start.programName)};
+    line = start.rest;
+    std::size_t i = 0;
     for (;;) {
         while (i < line.size() && isSpace(line[i])) ++i;
         if (i >= line.size()) return arguments;

@@ -41,7 +41,7 @@ int RegisterWindowClasses(HINSTANCE instance) {
     return RegisterClassA(&windowClass) ? 1 : 0;
 }
 
-int CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* startPath) {
+int CreateMainWindow(HINSTANCE instance, int showCommand, std::wstring_view startPath) {
     AppContext.instance = instance;
     LoadSettings();
     // WM_CREATE runs inside this call, before the handle is stored below.
@@ -51,24 +51,10 @@ int CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* startPa
     AppContext.mainWindow = window;
     if (window == nullptr) return 0;
     // A path given at start is shown first; one that leads nowhere says so and the root stays.
-    if (startPath != nullptr && startPath[0] != L'\0') GoToTypedPath(startPath, nullptr);
+    if (!startPath.empty()) GoToTypedPath(startPath, nullptr);
     ShowWindow(window, showCommand);
     UpdateWindow(window);
     return 1;
-}
-
-const wchar_t* CommandLineAfterProgramName(const wchar_t* commandLine) {
-    const wchar_t* rest = commandLine;
-    if (rest == nullptr) return L"";
-    if (*rest == L'"') {
-        ++rest;
-        while (*rest != L'\0' && *rest != L'"') ++rest;
-        if (*rest == L'"') ++rest;
-    } else {
-        while (*rest > L' ') ++rest;
-    }
-    while (*rest != L'\0' && *rest <= L' ') ++rest;
-    return rest;
 }
 
 int RunMessageLoop(HACCEL accelerators) {

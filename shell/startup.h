@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <string_view>
+
 // Background of both window classes; deleted when the main window is destroyed.
 extern HBRUSH BackgroundBrush;
 
@@ -11,12 +13,7 @@ int RegisterWindowClasses(HINSTANCE instance);
 
 // Reads the settings, creates the main window, goes to startPath when one is
 // given (the program's command line), and shows the window; 1 when it exists.
-int CreateMainWindow(HINSTANCE instance, int showCommand, const wchar_t* startPath = nullptr);
-
-// What follows the program's name on a command line, as Unicode text, so
-// that a start path may hold any character: the name is skipped as the
-// system parses it (quoted, or up to the first blank), then the blanks after it.
-const wchar_t* CommandLineAfterProgramName(const wchar_t* commandLine);
+int CreateMainWindow(HINSTANCE instance, int showCommand, std::wstring_view startPath = {});
 
 // Runs the loop until the quit request; its wParam is the result.
 int RunMessageLoop(HACCEL accelerators);

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include "common/command_line.h"
 #include "properties/security_apply.h"
 #include "shell/startup.h"
 
@@ -10,6 +11,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     BindAclEditor();
     HACCEL accelerators = LoadAcceleratorsA(instance, "ACCELERATORS");
     if (!RegisterWindowClasses(instance)) return 0;
-    if (!CreateMainWindow(instance, showCommand, CommandLineAfterProgramName(GetCommandLineW()))) return 0;
+    if (!CreateMainWindow(instance, showCommand, SplitProgramName(GetCommandLineW()).rest)) return 0;
     return RunMessageLoop(accelerators);
 }

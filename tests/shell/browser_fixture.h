@@ -32,7 +32,7 @@ public:
     // Hidden unless asked: Wine waits for a window manager when a shown window is hidden.
     bool OpenBrowser(int showCommand = SW_HIDE) { return CreateMainWindow(instance_, showCommand) == 1; }
     // Opens the window as the program does when it is given a path to start at.
-    bool OpenBrowserAt(const std::wstring& path) { return CreateMainWindow(instance_, SW_HIDE, path.c_str()) == 1; }
+    bool OpenBrowserAt(const std::wstring& path) { return CreateMainWindow(instance_, SW_HIDE, path) == 1; }
     bool OpenBrowserAt(const std::string& path) { return OpenBrowserAt(WidenPath(path)); }
     void CloseBrowser();
     // The exit value of a pending quit request, or -1 when there is none.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "browser_fixture.h"
+#include "common/command_line.h"
 #include "resource_ids.h"
 #include "support/test_namespace.h"
 #include "namespace/visible_name.h"
@@ -311,20 +312,20 @@ TEST_F(GoToTest, StartPathNoAnsiTextCarries) {
     ASSERT_NE(ExactPathOf(AppContext.SelectedPath), nullptr);
     EXPECT_EQ(*ExactPathOf(AppContext.SelectedPath), exact);
 
-    // What follows the program's name, however the name is written.
+    // The start path is what follows the program's name, however the name is written.
     const struct {
-        const wchar_t* commandLine;
-        const wchar_t* rest;
+        std::wstring_view commandLine, programName, rest;
     } cases[] = {
-        {L"tarnel.exe", L""},
-        {L"tarnel.exe \\Device", L"\\Device"},
-        {L"\"C:\\Program Files\\tarnel.exe\" \t \"\\A B\" ", L"\"\\A B\" "},
-        {L"\"C:\\Tarnel\\tarnel.exe\"\\Device", L"\\Device"},
-        {L"\"unclosed \\Device", L""},
-        {L"", L""},
+        {L"tarnel.exe", L"tarnel.exe", L""},
+        {L"\"C:\\Program Files\\tarnel.exe\" \t \"\\A B\" ", L"C:\\Program Files\\tarnel.exe", L"\"\\A B\" "},
+        {L"\"C:\\Tarnel\\tarnel.exe\"\\Device", L"C:\\Tarnel\\tarnel.exe", L"\\Device"},
+        {L"\"unclosed \\Device", L"unclosed \\Device", L""},
     };
-    for (const auto& c : cases) EXPECT_STREQ(CommandLineAfterProgramName(c.commandLine), c.rest) << VisiblePath(c.commandLine);
-    EXPECT_STREQ(CommandLineAfterProgramName(nullptr), L"");
+    for (const auto& c : cases) {
+        const CommandLineStart start = SplitProgramName(c.commandLine);
+        EXPECT_EQ(start.programName, c.programName) << VisiblePath(c.commandLine);
+        EXPECT_EQ(start.rest, c.rest) << VisiblePath(c.commandLine);
+    }
 }
 
 }  // namespace
