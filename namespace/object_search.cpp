@@ -19,6 +19,18 @@ std::string LowerCase(std::string text) {
     return text;
 }
 
+// Opens a directory the walk reads for its listing alone: one that lets the
+// account list it but not read its descriptor is searched too.
+NTSTATUS OpenForListing(OBJECT_ATTRIBUTES& attributes, HANDLE* handle) {
+    return OpenObjectExactlyWith(kTypeDirectory, attributes, kQueryRight, handle);
+}
+
+NTSTATUS OpenForListing(std::wstring_view path, HANDLE* handle) {
+    UNICODE_STRING name = CountedView(path);
+    OBJECT_ATTRIBUTES attributes = MakeObjectAttributes(&name);
+    return OpenForListing(attributes, handle);
+}
+
 }  // namespace
 
 SearchTest NameMatch(std::wstring_view namePart) {
@@ -63,7 +75,7 @@ bool ObjectSearch::Restart(std::wstring_view root) {
     std::string shown;
     const bool addressable = NarrowPath(root, shown);
     HANDLE handle = nullptr;
-    const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, root, 0, false, &handle);
+    const NTSTATUS status = OpenForListing(root, &handle);
     auto level = std::unique_ptr<Level>(new Level{{}, std::move(shown), std::wstring(root), addressable});
     level->root = root == L"\\";
     Enter(std::move(level), status, UniqueNtHandle(handle));
@@ -91,7 +103,7 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
             // Later systems keep \?? per logon, and the root does not list it: it is searched last.
             if (addLogonDevices) {
                 HANDLE handle = nullptr;
-                const NTSTATUS status = OpenObjectByTypeExact(kTypeDirectory, kLogonDevicesPath, 0, false, &handle);
+                const NTSTATUS status = OpenForListing(kLogonDevicesPath, &handle);
                 Enter(std::unique_ptr<Level>(new Level{{}, "\\??", kLogonDevicesPath, true}), status,
                       UniqueNtHandle(handle));
             }
@@ -113,7 +125,9 @@ bool ObjectSearch::Step(long maxEntries, std::vector<SearchResult>& found) {
         // Depth first, as the tree is walked; each level keeps its directory
         // open, and the next is opened by its own name in it.
         HANDLE handle = nullptr;
-        const NTSTATUS status = entry.OpenEntry(kTypeDirectory, 0, false, &handle);
+        UNICODE_STRING name;
+        OBJECT_ATTRIBUTES attributes = entry.EntryAttributes(name);
+        const NTSTATUS status = OpenForListing(attributes, &handle);
         Enter(std::unique_ptr<Level>(new Level{{}, std::move(path), std::move(exactPath), addressable}), status,
               UniqueNtHandle(handle));
     }

@@ -66,6 +66,10 @@ TEST_F(SnapshotLiveTest, NothingDiffersUntilSomethingChangesThenEachChangeOnce) 
     ASSERT_EQ(NtCreateJobObject(&job, 0x1F003F, jobName.Get()), kStatusSuccess);
     scratch_.Keep(job);
     SetDescriptor(job, "O:SYG:SYD:(A;;0x1F003F;;;WD)");
+    // A directory that lets this account list and pass through it, and no more.
+    ASSERT_FALSE(scratch_.AddDirectory("Listed").empty());
+    ASSERT_FALSE(scratch_.AddEvent("Listed\\Inner", true, false).empty());
+    SetDescriptor(OpenAnyObject(P("Listed").c_str(), WRITE_DAC | WRITE_OWNER).handle.get(), "O:SYG:SYD:(A;;0x3;;;WD)");
 
     ScratchFile before("before");
     ASSERT_EQ(SaveToFile(scratch_.Path(), before.Path()), "");
@@ -74,6 +78,11 @@ TEST_F(SnapshotLiveTest, NothingDiffersUntilSomethingChangesThenEachChangeOnce) 
     EXPECT_TRUE(same.result.shared);
     EXPECT_EQ(same.result.scope, WidenPath(scratch_.Path()));
     EXPECT_EQ(Seen(same.result), std::multiset<SeenDifference>{});
+    const SnapshotContents saved = ReadBack(before);
+    EXPECT_TRUE(saved.unread.empty());
+    EXPECT_EQ(std::count_if(saved.objects.begin(), saved.objects.end(),
+                            [&](const SnapshotObject& o) { return o.path == WidenPath(P("Listed\\Inner")); }),
+              1);
 
     scratch_.Remove(P("Gone"));
     scratch_.Remove(P("Link"));
