@@ -27,15 +27,17 @@ struct EffectiveAccess {
 EffectiveAccess QueryEffectiveAccess(const ObjectName& path);
 
 // Where an object is: by its path, tried as each type the property sheet
-// opens and then as each other type with an open service; or as one row's type, by an exact UTF-16 path or as the entry a
-// directory reader is on, by its own name in that directory, which reaches
-// names no ANSI path carries. A place holds no copy of the name: the path or
-// the reader must outlive it, and the reader must stay on the entry.
+// opens and then as each other type with an open service of its own; or as
+// one row's type, by an exact UTF-16 path; or as the entry a directory reader
+// is on, by its own name in that directory, which reaches names no ANSI path
+// carries. A place holds no copy of the name: the path or the reader must
+// outlive it, and the reader must stay on the entry.
 class ObjectPlace {
 public:
     static ObjectPlace ByPath(const ObjectName& path);
     static ObjectPlace ByExactPath(std::wstring_view path, int typeIndex);
-    // As the type the directory lists; an entry of a type no row opens opens nothing.
+    // As the type the directory lists; an entry of a type that neither a row
+    // nor a service of its own opens opens nothing.
     static ObjectPlace ByEntry(const DirectoryReader& entry);
 
     // Opens with exactly access as one of the rows.

@@ -1,7 +1,7 @@
 // Opening objects of the types outside the nine rows that have open services
 // of their own: completion ports, jobs and keyed events. The property sheet's
-// opener knows none of them; the Access and Type pages and the snapshots
-// reach them through these.
+// opener knows none of them; the Handles, Access and Type pages, Find
+// Accessible and the snapshots reach them through these.
 #pragma once
 
 #include <windows.h>
