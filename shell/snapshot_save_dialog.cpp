@@ -63,7 +63,7 @@ void StartSave(HWND dialog) {
     std::string file = LastFile;
     if (!ChooseSnapshotFile(dialog, true, file)) return;
     LastFile = Session->file = file;
-    const std::wstring root = LastEverywhere ? std::wstring(L"\\") : WidenPath(CurrentDirectory);
+    const std::wstring root = LastEverywhere ? std::wstring(L"\\") : CurrentDirectoryName().Wide();
     SnapshotOptions options;
     options.includeDevices = LastDevices;
     std::string why;

@@ -175,6 +175,16 @@ TEST_F(SnapshotBoxTest, SavesTheShownDirectoryAndListsSortsAndGoesToItsDifferenc
     EXPECT_EQ(countLine, "2 differences in " + scratch_.Path() + ": 1 added, 1 removed.");
     EXPECT_STREQ(CurrentDirectory, scratch_.Path().c_str());
     EXPECT_EQ(SelectedNames(), std::vector<std::string>{"New"});
+
+    // A shown directory whose name no ANSI path carries is saved by its exact
+    // path, never the namesake its visible form spells ("Dir", then "u0416").
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Directory, L"Dir\u0416"));
+    ASSERT_TRUE(scratch_.AddWide(ScratchDirectory::WideKind::Event, L"Dir\u0416\\Child"));
+    for (const char* namesake : {"Dir", "Dir\\u0416"}) ASSERT_FALSE(scratch_.AddDirectory(namesake).empty());
+    for (const char* inside : {"Dir\\u0416\\One", "Dir\\u0416\\Two"})
+        ASSERT_FALSE(scratch_.AddEvent(inside, true, false).empty());
+    EXPECT_TRUE(GoTo(WidenPath(scratch_.Path()) + L"\\Dir\u0416").empty());
+    EXPECT_EQ(SaveShown(file), "Saved 2 objects of " + scratch_.PathOf("Dir\\u0416") + " to " + file + ".");
 }
 
 // A file that is no snapshot is refused with its line; a save to a folder
