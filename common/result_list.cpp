@@ -60,15 +60,18 @@ void ResultListView::Repaint() {
     InvalidateRect(list_, nullptr, TRUE);
 }
 
-// The dialog is an ANSI window, so the list asks in ANSI.
-void ResultListView::OnNotify(const NMHDR* header) {
-    if (header->hwndFrom != list_) return;
+// The list is an ANSI window and asks in ANSI: its box is an ANSI dialog, or
+// answers WM_NOTIFYFORMAT so.
+int ResultListView::OnNotify(const NMHDR* header) {
+    if (header->hwndFrom != list_) return -1;
+    if (header->code == static_cast<UINT>(NM_DBLCLK)) return ListRowAtMessagePos(list_);
     if (header->code == LVN_COLUMNCLICK) {
         SortByColumn(reinterpret_cast<const NMLISTVIEW*>(header)->iSubItem);
-        return;
+        return -1;
     }
-    if (header->code != LVN_GETDISPINFOA) return;
+    if (header->code != LVN_GETDISPINFOA) return -1;
     LVITEMA& item = reinterpret_cast<NMLVDISPINFOA*>(const_cast<NMHDR*>(header))->item;
     if (item.iItem >= 0 && static_cast<std::size_t>(item.iItem) < RowCount())
         CopyCellText(CellText(static_cast<std::size_t>(item.iItem), item.iSubItem), item);
+    return -1;
 }

@@ -31,8 +31,10 @@ public:
     // The selected row, -1 for none.
     int SelectedRow() const;
     // Answers the list's WM_NOTIFY: the text of a cell as it is painted, and
-    // a click on a column's header.
-    void OnNotify(const NMHDR* header);
+    // a click on a column's header. Returns the row a double-click chose, the
+    // one under the pointer (older common controls send a bare header with
+    // no row in it); -1 for any other notification.
+    int OnNotify(const NMHDR* header);
 
 protected:
     ResultListView() = default;

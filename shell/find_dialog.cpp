@@ -327,14 +327,11 @@ void OnCommand(HWND dialog, int id, HWND, UINT) {
     }
 }
 
-// The row double-clicked is the one under the pointer: older common controls
-// send a bare header with no row in it. The list asks for its cells' texts.
+// The list asks for its cells' texts; a double-click chooses a result.
 LRESULT OnNotify(HWND dialog, const NMHDR* header) {
     if (header->idFrom != IDC_FIND_RESULTS) return 0;
-    if (header->code == static_cast<UINT>(NM_DBLCLK))
-        Choose(dialog, ListRowAtMessagePos(Session->list.Window()));
-    else
-        Session->list.OnNotify(header);
+    const int chosen = Session->list.OnNotify(header);
+    if (chosen >= 0) Choose(dialog, chosen);
     return 0;
 }
 
